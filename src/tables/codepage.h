@@ -1,0 +1,34 @@
+#pragma once
+// Code pages of table text and their conversion to and from UTF-8 (through iconv).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tables::codepage {
+
+// dBASE language driver id / FoxPro code page mark (header byte 29) -> code page; 0 = none or unknown.
+int fromLanguageDriver(uint8_t id);
+// dBASE 7 language driver name ("DB866RU0", "DBWINUS0", ...) -> code page; 0 = unknown.
+int fromDriverName(std::string_view name);
+// The language driver id we write for a code page (1251 -> 0xC9, ...); 0 when there is none.
+uint8_t languageDriverFor(int codePage);
+// A .cpg file's text ("CP1251", "1251", "UTF-8", "ANSI 1251" ...) -> code page; 0 = not understood.
+// 65001 stands for UTF-8.
+int fromCpgText(std::string_view text);
+
+// DOS or Windows Cyrillic, told apart by the letters a sample of text uses: 866 or 1251,
+// or 0 when the sample has no byte above 0x7F to judge by.
+int guessCyrillic(std::string_view sample);
+// The code page of the user's locale for text without a mark (1251 for a Russian locale,
+// else 1252; UTF-8 locales count by their language).
+int localeDefault();
+
+// Bytes in `codePage` to UTF-8. Bytes that do not convert become U+FFFD; never throws.
+std::string toUtf8(std::string_view bytes, int codePage);
+// UTF-8 to `codePage`; characters the code page lacks become '?'.
+std::string fromUtf8(std::string_view utf8, int codePage);
+
+// The first `n` characters of a UTF-8 string (not bytes).
+std::string leftChars(std::string_view utf8, size_t n);
+
+} // namespace tables::codepage

@@ -1,0 +1,198 @@
+#include "file.h"
+
+#include "error.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tables {
+
+void failFile(const std::string &path, const std::string &what)
+{
+    throw Error("Файл «" + path + "»: " + what);
+}
+
+namespace faults {
+namespace {
+struct Slot { std::atomic<long> count{0}; std::atomic<long> at{0}; std::atomic<int> error{0}; };
+std::array<Slot, 3> slots;
+
+bool hit(Kind kind)
+{
+    Slot &s = slots[kind];
+    long n = ++s.count;
+    long at = s.at.load();
+    if (at > 0 && n == at) {
+        errno = s.error.load();
+        return true;
+    }
+    return false;
+}
+} // namespace
+
+void failAt(Kind kind, long k, int error)
+{
+    slots[kind].at = k;
+    slots[kind].error = error;
+    slots[kind].count = 0;
+}
+
+void reset()
+{
+    for (Slot &s : slots) {
+        s.at = 0;
+        s.count = 0;
+        s.error = 0;
+    }
+}
+
+long count(Kind kind) { return slots[kind].count.load(); }
+} // namespace faults
+
+namespace {
+std::string systemText(int error)
+{
+    switch (error) {
+    case ENOENT: return "файл не найден";
+    case EACCES: case EPERM: return "нет доступа";
+    case ENOSPC: return "нет места на диске";
+    case EIO: return "ошибка ввода-вывода";
+    case EISDIR: return "это папка, а не файл";
+    case EROFS: return "файловая система только для чтения";
+    case EDQUOT: return "превышена квота диска";
+    default: return std::strerror(error);
+    }
+}
+} // namespace
+
+File::File(const std::string &path, Mode mode) : path_(path)
+{
+    fd_ = ::open(path.c_str(), (mode == ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (fd_ < 0)
+        failFile(path, "не удаётся открыть: " + systemText(errno));
+    struct stat st;
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd_);
+        fd_ = -1;
+        failFile(path, e == EISDIR ? "это папка, а не файл" : "это не обычный файл");
+    }
+}
+
+File::~File() { close(); }
+
+File::File(File &&o) noexcept : fd_(o.fd_), path_(std::move(o.path_)) { o.fd_ = -1; }
+
+File &File::operator=(File &&o) noexcept
+{
+    if (this != &o) {
+        close();
+        fd_ = o.fd_;
+        path_ = std::move(o.path_);
+        o.fd_ = -1;
+    }
+    return *this;
+}
+
+void File::close()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+int64_t File::size() const
+{
+    struct stat st;
+    if (::fstat(fd_, &st) != 0)
+        failFile(path_, systemText(errno));
+    return st.st_size;
+}
+
+size_t File::readAt(void *buffer, size_t n, int64_t offset) const
+{
+    size_t done = 0;
+    while (done < n) {
+        if (faults::hit(faults::Read))
+            failFile(path_, "ошибка чтения: " + systemText(errno));
+        ssize_t r = ::pread(fd_, static_cast<char *>(buffer) + done, n - done, offset + int64_t(done));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            failFile(path_, "ошибка чтения: " + systemText(errno));
+        }
+        if (r == 0)
+            break;
+        done += size_t(r);
+    }
+    return done;
+}
+
+void File::writeAt(const void *buffer, size_t n, int64_t offset)
+{
+    size_t done = 0;
+    while (done < n) {
+        if (faults::hit(faults::Write))
+            failFile(path_, "ошибка записи: " + systemText(errno));
+        ssize_t r = ::pwrite(fd_, static_cast<const char *>(buffer) + done, n - done, offset + int64_t(done));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            failFile(path_, "ошибка записи: " + systemText(errno));
+        }
+        done += size_t(r);
+    }
+}
+
+void File::truncate(int64_t length)
+{
+    if (faults::hit(faults::Write) || ::ftruncate(fd_, length) != 0)
+        failFile(path_, "ошибка записи: " + systemText(errno));
+}
+
+void File::sync()
+{
+    if (faults::hit(faults::Sync) || ::fdatasync(fd_) != 0)
+        failFile(path_, "ошибка записи на диск: " + systemText(errno));
+}
+
+bool File::tryLock()
+{
+    return ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+}
+
+std::string findCompanion(const std::string &folder, const std::string &stem, const std::string &ext)
+{
+    auto exists = [](const std::string &p) {
+        struct stat st;
+        return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+    auto upper = [](std::string s) { for (char &c : s) c = char(std::toupper(static_cast<unsigned char>(c))); return s; };
+    auto lower = [](std::string s) { for (char &c : s) c = char(std::tolower(static_cast<unsigned char>(c))); return s; };
+    const std::string tries[] = {stem + lower(ext), stem + upper(ext), upper(stem) + upper(ext), lower(stem) + lower(ext)};
+    for (const std::string &t : tries)
+        if (exists(folder + t))
+            return folder + t;
+    // Unusual spelling: list the folder once.
+    DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return {};
+    std::string want = lower(stem + ext), found;
+    while (dirent *e = ::readdir(dir)) {
+        if (lower(e->d_name) == want && exists(folder + e->d_name)) {
+            found = folder + e->d_name;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+} // namespace tables

@@ -1,0 +1,54 @@
+#pragma once
+// The engine's file layer: positioned reads and writes on a file descriptor, every failure an
+// Error naming the file. All engine I/O goes through here, so tests can make the k-th write,
+// sync or read fail (disk full, I/O error) and check what the engine leaves behind.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tables {
+
+class File {
+public:
+    enum Mode { ReadOnly, ReadWrite };
+
+    File() = default;
+    File(const std::string &path, Mode mode);
+    ~File();
+    File(File &&other) noexcept;
+    File &operator=(File &&other) noexcept;
+    File(const File &) = delete;
+    File &operator=(const File &) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    const std::string &path() const { return path_; }
+    int64_t size() const;
+    // Reads up to n bytes at offset; returns how many were there (fewer at the end of the file).
+    size_t readAt(void *buffer, size_t n, int64_t offset) const;
+    // Writes all n bytes at offset or throws.
+    void writeAt(const void *buffer, size_t n, int64_t offset);
+    void truncate(int64_t length);
+    void sync();
+    void close();
+    // An advisory lock on the whole file: false when another process holds it.
+    bool tryLock();
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Fault injection for tests: the k-th operation of a kind (1-based, counted from the last reset)
+// fails with errno `error`. k = 0 switches it off.
+namespace faults {
+enum Kind { Write, Sync, Read };
+void failAt(Kind kind, long k, int error);
+void reset();
+long count(Kind kind);
+} // namespace faults
+
+// Finds a file beside `path` named `stem + ext` in any letter case (ext with its dot);
+// empty when there is none. Tries the likely spellings before listing the folder.
+std::string findCompanion(const std::string &folder, const std::string &stem, const std::string &ext);
+
+} // namespace tables

@@ -1,0 +1,116 @@
+#pragma once
+// The table data set: one open table, a cursor over its live rows (in record order or in the
+// order of the active index), appending and deleting rows for dBASE tables, and the
+// master-detail link of a detail table to a master data source.
+#include "fielddef.h"
+#include "recordsource.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tables {
+
+class Table;
+class DbfFile;
+class MdxIndex;
+
+// A data source over a table. Detail tables that name it as their MasterSource follow the
+// current row of its data set while it is enabled, and show all their rows while it is not.
+class DataSource {
+public:
+    DataSource() = default;
+    ~DataSource();
+    DataSource(const DataSource &) = delete;
+    DataSource &operator=(const DataSource &) = delete;
+
+    void setDataSet(Table *table);
+    Table *DataSet() const { return dataSet_; }
+    bool Enabled() const { return enabled_; }
+    void setEnabled(bool on);
+
+private:
+    friend class Table;
+    void masterMoved();
+    void attachDetail(Table *t);
+    void detachDetail(Table *t);
+
+    Table *dataSet_ = nullptr;
+    bool enabled_ = true;
+    std::vector<Table *> details_;
+};
+
+class Table {
+public:
+    Table();
+    ~Table();
+    Table(const Table &) = delete;
+    Table &operator=(const Table &) = delete;
+
+    // Where and what the table is; set while the table is closed.
+    std::string DatabaseName;           // folder, with its trailing separator (or empty)
+    std::string TableName;              // file name with extension
+    tables::TableType TableType = ttDefault;    // ttDefault: the kind follows from the extension
+    std::string IndexName;              // active order: a tag of the production index, or empty
+    // Stored definitions: when set, opening checks the file against them.
+    tables::FieldDefs FieldDefs;
+    std::vector<IndexDef> IndexDefs;
+
+    // Master-detail link: the detail shows the rows whose active-index key equals the
+    // master's `MasterFields` column.
+    void setMasterSource(DataSource *source);
+    DataSource *MasterSource() const { return master_; }
+    std::string MasterFields;
+
+    void Open();
+    void Close();
+    bool Active() const;
+    void setActive(bool on) { on ? Open() : Close(); }
+
+    // Cursor.
+    void First();
+    void Next();
+    bool Eof() const;
+    bool IsEmpty() const;
+    void Delete();                       // deletes the current row; the next row becomes current
+    void Refresh();                      // re-reads the rows from the file
+    // Appending (dBASE tables): Insert starts a blank row, the setters fill it, Post writes it.
+    void Insert();
+    void setFieldAsString(const std::string &field, const std::string &text);
+    void setFieldAsInteger(const std::string &field, int64_t value);
+    void Post();
+    // Writes what posted rows are still buffered to the files.
+    void flush();
+
+    // The fields of the open table in the table's own order.
+    const tables::FieldDefs &fields() const;
+    // The current row's column as display text (character columns with trailing blanks removed,
+    // numbers in general format: 10, not 10.00; empty for an empty value).
+    std::string fieldAsString(const std::string &field) const;
+    int64_t recordNumber() const;        // 1-based physical record of the current row, 0 at the end
+    int64_t visibleCount() const;        // rows the cursor walks (after deletion filter and link)
+
+    // Read access for the grid; null while closed.
+    const RecordSource *source() const;
+    // Physical record of the i-th visible row, in the cursor's order.
+    int64_t visibleRecord(int64_t i) const;
+    std::string fullPath() const;
+
+private:
+    friend class DataSource;
+    void attachObserver(DataSource *s);
+    void detachObserver(DataSource *s);
+    void moved();
+    void followMaster();
+    void rebuildView();
+    int fieldIndex(const std::string &name) const;
+    void requireActive(const char *what) const;
+
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    DataSource *master_ = nullptr;
+    std::vector<DataSource *> observers_;
+};
+
+} // namespace tables
