@@ -22,6 +22,10 @@ public:
 // "Data" and the platform's separator: the folder text the tables are opened with.
 std::string dataFolder();
 
+// The stored column definitions of the two tables (name, dBASE type letter, width, decimals).
+tables::FieldDefs mainColumns();
+tables::FieldDefs detailColumns();
+
 // Puts the stored column and index definitions on the two components and links
 // TablesData to MainData through DataSource2 (tag ZOR_ID against MainData's ZORID).
 void setUp(tables::Table &MainData, tables::Table &TablesData, tables::DataSource &DataSource2);

@@ -52,6 +52,7 @@ public:
     std::string DatabaseName;           // folder, with its trailing separator (or empty)
     std::string TableName;              // file name with extension
     tables::TableType TableType = ttDefault;    // ttDefault: the kind follows from the extension
+    bool ReadOnly = true;               // clear it to append and delete (dBASE tables)
     std::string IndexName;              // active order: a tag of the production index, or empty
     // Stored definitions: when set, opening checks the file against them.
     tables::FieldDefs FieldDefs;
@@ -103,7 +104,11 @@ private:
     void detachObserver(DataSource *s);
     void moved();
     void followMaster();
-    void rebuildView();
+    void rebuildView(bool keepCurrent);
+    void ensureView();
+    void stepFrom(size_t pos);
+    std::string keyOf(int tag, int64_t record) const;
+    void openIndex();
     int fieldIndex(const std::string &name) const;
     void requireActive(const char *what) const;
 
@@ -112,5 +117,11 @@ private:
     DataSource *master_ = nullptr;
     std::vector<DataSource *> observers_;
 };
+
+// Writes a new, empty dBASE IV table (and, when `indexes` is not empty, its production index
+// named after the table's base name in capitals, "NAME.MDX"). Fields need name, nativeType,
+// width and decimals. Used by the tool that makes the catalogue files, and by tests.
+void createDbaseTable(const std::string &folder, const std::string &name, const FieldDefs &fields,
+                      const std::vector<IndexDef> &indexes, uint8_t languageDriver);
 
 } // namespace tables

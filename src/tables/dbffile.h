@@ -1,0 +1,104 @@
+#pragma once
+// A dBASE-family table file: dBASE II, III+, IV, 5 and 7, FoxPro 2.x, Visual FoxPro and
+// Clipper-style tables are read; dBASE IV tables are also written (append, delete, empty).
+//
+// Layout (levels 3-5, FoxPro): a 32-byte header, 32-byte field descriptors ended by 0x0D
+// (Visual FoxPro: then a 263-byte backlink), then fixed-length records, each starting with
+// a deletion flag (' ' live, '*' deleted). dBASE 7 has a 68-byte header and 48-byte
+// descriptors. Header bytes: 0 version, 1-3 date of last update (year - 1900), 4-7 record
+// count, 8-9 header length, 10-11 record length, 28 production index flag, 29 language driver.
+#include "file.h"
+#include "recordsource.h"
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tables {
+
+class MemoFile;
+
+class DbfFile : public RecordSource {
+public:
+    // Opens the table; writable opens it for appending and deleting (dBASE III/IV layout only).
+    // Throws Error naming the file when it is not a readable dBASE table.
+    DbfFile(const std::string &path, bool writable);
+    ~DbfFile() override;
+
+    const FieldDefs &fields() const override { return fields_; }
+    int64_t recordCount() const override { return count_; }
+    bool isDeleted(int64_t record) const override;
+    Value value(int64_t record, int field) const override;
+    std::string warning() const override { return warning_; }
+
+    const std::string &path() const { return file_.path(); }
+    uint8_t version() const { return version_; }
+    uint8_t languageDriver() const { return ldid_; }
+    bool productionIndexFlag() const { return mdxFlag_; }
+    int codePage() const;
+    int recordLength() const { return recordLength_; }
+    int fieldIndex(const std::string &name) const; // case-insensitive; -1 when absent
+
+    // The stored bytes of one field of a record.
+    std::string rawField(int64_t record, int field) const;
+    // The field as display text: character fields without trailing blanks, numbers in
+    // general format (10, not 10.00), empty for an empty value.
+    std::string fieldText(int64_t record, int field) const;
+
+    // Writing. A record is built from blankRecord() with the encoders, then appended.
+    std::vector<uint8_t> blankRecord() const;
+    void encodeText(std::vector<uint8_t> &record, int field, const std::string &utf8) const;
+    void encodeInteger(std::vector<uint8_t> &record, int field, int64_t value) const;
+    int64_t append(const std::vector<uint8_t> &record); // returns the new 0-based record number
+    void markDeleted(int64_t record);
+    // Removes every record (the file keeps only its header).
+    void removeAll();
+    // Writes buffered records and deletions, then the header (count and date).
+    void flush();
+    size_t bufferedBytes() const { return pending_.size(); }
+
+private:
+    void parseHeader();
+    void parseDbase2(const std::vector<uint8_t> &h);
+    const uint8_t *recordPtr(int64_t record) const;
+    MemoFile *memo() const;
+    std::string decodeText(std::string_view bytes) const;
+    void writeHeaderCount();
+
+    File file_;
+    bool writable_;
+    uint8_t version_ = 0;
+    uint8_t ldid_ = 0;
+    bool mdxFlag_ = false;
+    bool level7_ = false;
+    bool foxPro_ = false;    // Visual FoxPro layout (binary memo pointers, _NullFlags)
+    bool dbase2_ = false;
+    int64_t headerLength_ = 0;
+    int recordLength_ = 0;
+    int64_t count_ = 0;         // records, the buffered ones included
+    int64_t flushedCount_ = 0;  // records on disk
+    int64_t fileSize_ = 0;
+    FieldDefs fields_;
+    int nullFlagsOffset_ = -1;
+    int nullFlagsWidth_ = 0;
+    std::string warning_;
+    std::string driverName_;
+    mutable int codePage_ = -1;
+
+    // Read cache: a few blocks of consecutive records.
+    struct Block { int64_t first; std::vector<uint8_t> data; };
+    mutable std::list<Block> cache_;
+    int64_t recordsPerBlock_ = 1;
+
+    std::vector<uint8_t> pending_;   // appended records not yet written
+    std::set<int64_t> pendingDeletes_;
+
+    mutable std::unique_ptr<MemoFile> memo_;
+    mutable bool memoTried_ = false;
+    mutable std::string memoError_;
+};
+
+} // namespace tables
