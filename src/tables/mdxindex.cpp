@@ -385,14 +385,17 @@ MdxIndex::Split MdxIndex::insertInto(Tag &t, uint32_t page, const std::string &k
         bytes::putLe32(node + 8 + n * item, tailPtr);
     };
     size_t total = items.size();
+    // Keys mostly arrive in ascending order (appended records): when the new item is the last
+    // one, keep the lower node full instead of halving it, so the tree stays dense.
+    const bool atEnd = j == k;
     if (tail == 0) {
-        size_t h = total / 2;
+        size_t h = atEnd ? total - 1 : total / 2;
         out.separator = items[h - 1].key;
         writeNode(b, items, 0, h, 0);
         writeNode(rb, items, h, total, 0);
     } else {
         // Branch: item h goes up; its child becomes the trailing pointer of the lower half.
-        size_t h = total / 2;
+        size_t h = atEnd ? total - 2 : total / 2;
         out.separator = items[h].key;
         writeNode(b, items, 0, h, items[h].ptr);
         writeNode(rb, items, h + 1, total, trailing);

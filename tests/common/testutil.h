@@ -1,0 +1,90 @@
+#pragma once
+// Small helpers shared by the engine tests: scratch folders, file copies, running a command.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace testutil {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under the system temp dir, removed when the object goes away.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::random_device rd;
+        path_ = fs::temp_directory_path() / ("zorvik-test-" + std::to_string(rd()) + std::to_string(rd()));
+        fs::create_directories(path_);
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const fs::path &path() const { return path_; }
+    std::string str() const { return path_.string() + "/"; }
+
+private:
+    fs::path path_;
+};
+
+inline std::string fixture(const std::string &rel) { return std::string(ZORVIK_FIXTURES) + "/" + rel; }
+
+inline void copy(const std::string &from, const std::string &to)
+{
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
+}
+
+inline std::vector<unsigned char> readAll(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(f), {});
+}
+
+inline void writeAll(const std::string &path, const std::vector<unsigned char> &bytes)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// Runs a shell command; returns its standard output, and its exit status in `status`.
+inline std::string run(const std::string &command, int *status = nullptr)
+{
+    std::string out;
+    FILE *p = popen(command.c_str(), "r");
+    if (!p) {
+        if (status)
+            *status = -1;
+        return out;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    int rc = pclose(p);
+    if (status)
+        *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+
+// The independent tools: the index checker and the Python readers (Debian's python3-dbfread and
+// python3-dbf live under /usr/bin/python3).
+inline std::string python() { return "/usr/bin/python3"; }
+inline std::string tool(const std::string &name) { return std::string(ZORVIK_TESTS_DIR) + "/tools/" + name; }
+inline bool havePython(const std::string &modules)
+{
+    int rc = 0;
+    run(python() + " -c 'import " + modules + "' 2>/dev/null", &rc);
+    return rc == 0;
+}
+
+} // namespace testutil

@@ -1,0 +1,277 @@
+// The production index: reading files another implementation wrote, writing files of the same
+// structure, keeping the tree right through many inserts, and rebuilding a damaged index.
+#include "tables/bytes.h"
+#include "tables/error.h"
+#include "tables/mdxindex.h"
+#include "tables/numkey.h"
+#include "tables/table.h"
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+using namespace tables;
+using testutil::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string keyText(const std::string &k)
+{
+    numkey::Key n;
+    std::copy(k.begin(), k.end(), n.begin());
+    return numkey::toText(n);
+}
+
+// The walk the other implementation printed: "key 1 recno 2 (deleted)".
+std::vector<std::pair<std::string, uint32_t>> expectedWalk(const std::string &file)
+{
+    std::ifstream in(file);
+    std::vector<std::pair<std::string, uint32_t>> out;
+    std::regex line(R"(^\s+key (\S+)\s+recno (\d+))");
+    for (std::string s; std::getline(in, s);) {
+        std::smatch m;
+        if (std::regex_search(s, m, line))
+            out.emplace_back(m[1], uint32_t(std::stoul(m[2])));
+    }
+    return out;
+}
+
+struct Fixture { const char *folder; const char *table; const char *tag; };
+const Fixture kFixtures[] = {
+    {"main_empty", "ZORMAIN", "ZORID"}, {"main_rows", "ZORMAIN", "ZORID"}, {"main_float", "ZORMAIN", "ZORID"},
+    {"main_many", "ZORMAIN", "ZORID"},  {"det_rows", "ZORDET", "ZOR_ID"},
+};
+
+int checker(const std::string &dbf, std::string *out = nullptr)
+{
+    int rc = 0;
+    std::string text = testutil::run(testutil::python() + " " + testutil::tool("mdxcheck.py") + " " + dbf + " 2>&1", &rc);
+    if (out)
+        *out = text;
+    return rc;
+}
+
+} // namespace
+
+TEST(NumericKey, EncodingMatchesIndependentWriter)
+{
+    struct Case { const char *text; const char *hex; };
+    // Bytes as the independent fixtures hold them (digit count counted as xbase64 does).
+    const Case cases[] = {
+        {"0", "340100000000000000000000"},  {"1", "350510000000000000000000"},
+        {"10", "360910000000000000000000"}, {"123", "370d12300000000000000000"},
+        {"1.5", "350915000000000000000000"}, {"0.05", "330950000000000000000000"},
+        {"-1", "358510000000000000000000"}, {"          300", "370d30000000000000000000"},
+        {"", "340100000000000000000000"},
+    };
+    for (const Case &c : cases) {
+        numkey::Key k = numkey::fromText(c.text);
+        std::ostringstream hex;
+        for (uint8_t b : k)
+            hex << std::hex << (b >> 4) << (b & 15);
+        EXPECT_EQ(hex.str(), c.hex) << c.text;
+    }
+    // Order: negatives, zero, fractions, integers; the digit-count byte plays no part.
+    std::vector<std::string> ordered = {"-300", "-1", "0", "0.05", "0.1", "0.5", "1", "1.5", "2", "10", "123", "1000000"};
+    for (size_t i = 0; i + 1 < ordered.size(); ++i)
+        EXPECT_LT(numkey::compare(numkey::fromText(ordered[i]), numkey::fromText(ordered[i + 1])), 0)
+            << ordered[i] << " < " << ordered[i + 1];
+    numkey::Key tdbfStyle = numkey::fromText("1");
+    tdbfStyle[1] = 0x09; // another writer's digit count for the same number
+    EXPECT_EQ(numkey::compare(tdbfStyle, numkey::fromText("1")), 0);
+}
+
+TEST(MdxIndex, ReadsIndependentFilesInTheSameOrder)
+{
+    for (const Fixture &f : kFixtures) {
+        std::string dir = testutil::fixture(std::string("mdx/") + f.folder + "/");
+        MdxIndex mdx(dir + f.table + ".MDX", false);
+        ASSERT_EQ(mdx.tagCount(), 1) << f.folder;
+        EXPECT_EQ(mdx.tag(0).name, f.tag);
+        EXPECT_EQ(mdx.tag(0).keyType, 'N');
+        auto walk = mdx.walk(0);
+        auto want = expectedWalk(dir + "xbase64-walk.txt");
+        ASSERT_EQ(walk.size(), want.size()) << f.folder;
+        for (size_t i = 0; i < walk.size(); ++i) {
+            EXPECT_EQ(keyText(walk[i].first), want[i].first) << f.folder << " #" << i;
+            EXPECT_EQ(walk[i].second, want[i].second) << f.folder << " #" << i;
+        }
+        // A seek finds exactly the records of one key, in record order.
+        if (!walk.empty()) {
+            auto hits = mdx.seek(0, walk.back().first);
+            std::vector<uint32_t> expect;
+            for (auto &w : walk)
+                if (w.first == walk.back().first)
+                    expect.push_back(w.second);
+            EXPECT_EQ(hits, expect) << f.folder;
+        }
+    }
+}
+
+TEST(MdxIndex, WritesTheSameStructureAsTheIndependentFiles)
+{
+    // Rebuild each fixture's index from its walk and compare every structural byte.
+    for (const Fixture &f : {kFixtures[1], kFixtures[4]}) {
+        std::string dir = testutil::fixture(std::string("mdx/") + f.folder + "/");
+        std::vector<unsigned char> theirs = testutil::readAll(dir + f.table + ".MDX");
+        MdxIndex mdx(dir + f.table + ".MDX", false);
+        std::vector<uint8_t> ours = MdxIndex::image(f.table, theirs[31], {mdx.tag(0)}, {mdx.walk(0)});
+        ASSERT_EQ(ours.size(), theirs.size()) << f.folder;
+        auto same = [&](size_t from, size_t n, const char *what) {
+            EXPECT_TRUE(std::equal(ours.begin() + long(from), ours.begin() + long(from + n), theirs.begin() + long(from)))
+                << f.folder << ": " << what;
+        };
+        same(0, 1, "version");
+        same(4, 16, "table name");
+        same(20, 10, "block size, production flag, tag slots, tag count"); // byte 30 differs between writers
+        same(32, 4, "page count");
+        same(512, 32, "tag tree head");
+        same(544, 32, "tag table entry");
+        same(2048, 4, "root page");
+        same(2048 + 8, 2, "key format and type");
+        same(2048 + 12, 8, "key length, keys per node, secondary type, item length");
+        same(2048 + 24, 221, "key expression");
+        same(2048 + 246, 1, "has-keys flag");
+        same(3072, 1024, "leaf node with its keys");
+    }
+}
+
+TEST(MdxIndex, ManyKeysInsertedStayOrderedAndCheckClean)
+{
+    TempDir tmp;
+    FieldDefs fields(2);
+    fields[0].name = "NAME"; fields[0].nativeType = 'C'; fields[0].width = 10;
+    fields[1].name = "NUM"; fields[1].nativeType = 'F'; fields[1].width = 19;
+    createDbaseTable(tmp.str(), "keys.dbf", fields, {{"NUM", "NUM"}}, 0xC9);
+
+    Table t;
+    t.DatabaseName = tmp.str();
+    t.TableName = "keys.dbf";
+    t.ReadOnly = false;
+    t.IndexName = "NUM";
+    t.IndexDefs = {{"NUM", "NUM"}};
+    t.Open();
+    std::mt19937 rng(42);
+    const int n = 5000; // 80 leaves or more, three levels
+    std::vector<int> values;
+    for (int i = 0; i < n; ++i) {
+        int v = int(rng() % 700) - 100; // many duplicates, negatives and zero
+        values.push_back(v);
+        t.Insert();
+        t.setFieldAsString("NAME", "r" + std::to_string(i));
+        t.setFieldAsInteger("NUM", v);
+        t.Post();
+    }
+    t.flush();
+    std::string report;
+    EXPECT_EQ(checker(tmp.str() + "keys.dbf", &report), 0) << report;
+
+    // The cursor walks in key order, equal keys in record order.
+    std::vector<std::pair<int, int>> expect;
+    for (int i = 0; i < n; ++i)
+        expect.emplace_back(values[size_t(i)], i + 1);
+    std::sort(expect.begin(), expect.end());
+    t.First();
+    for (const auto &e : expect) {
+        ASSERT_FALSE(t.Eof());
+        EXPECT_EQ(t.recordNumber(), e.second);
+        t.Next();
+    }
+    EXPECT_TRUE(t.Eof());
+    t.Close();
+
+    // Reopened, the index is taken as it is, and deleting every row leaves small files.
+    t.Open();
+    t.First();
+    while (!t.Eof())
+        t.Delete();
+    t.Close();
+    EXPECT_EQ(checker(tmp.str() + "keys.dbf", &report), 0) << report;
+    EXPECT_LE(fs::file_size(tmp.path() / "KEYS.MDX"), 4096u);
+    EXPECT_LE(fs::file_size(tmp.path() / "keys.dbf"), 200u);
+}
+
+TEST(MdxIndex, DamagedIndexIsRebuiltFromTheTable)
+{
+    struct Damage {
+        const char *what;
+        void (*apply)(std::vector<unsigned char> &mdx);
+    };
+    const Damage damages[] = {
+        {"root page points past the end", [](std::vector<unsigned char> &m) { bytes::putLe32(m.data() + 2048, 9999); }},
+        {"root page is zero", [](std::vector<unsigned char> &m) { bytes::putLe32(m.data() + 2048, 0); }},
+        {"file cut short", [](std::vector<unsigned char> &m) { m.resize(5000); }},
+        {"a key missing", [](std::vector<unsigned char> &m) {
+             // the root of main_many is a branch; damage one leaf's count
+             uint32_t root = bytes::le32(m.data() + 2048);
+             uint32_t leaf = bytes::le32(m.data() + root * 512 + 8);
+             bytes::putLe32(m.data() + leaf * 512, bytes::le32(m.data() + leaf * 512) - 1);
+         }},
+        {"key bytes changed", [](std::vector<unsigned char> &m) {
+             uint32_t root = bytes::le32(m.data() + 2048);
+             uint32_t leaf = bytes::le32(m.data() + root * 512 + 8);
+             m[leaf * 512 + 8 + 4 + 2] = 0x99;
+         }},
+        {"a node points to itself", [](std::vector<unsigned char> &m) {
+             uint32_t root = bytes::le32(m.data() + 2048);
+             bytes::putLe32(m.data() + root * 512 + 8, root);
+         }},
+        {"header says more pages than the file", [](std::vector<unsigned char> &m) { bytes::putLe32(m.data() + 32, 100000); }},
+        {"garbage header", [](std::vector<unsigned char> &m) { std::fill(m.begin(), m.begin() + 64, 0xEE); }},
+    };
+    for (const Damage &dmg : damages) {
+        TempDir tmp;
+        testutil::copy(testutil::fixture("mdx/main_many/ZORMAIN.DBF"), tmp.str() + "ZORMain.dbf");
+        auto m = testutil::readAll(testutil::fixture("mdx/main_many/ZORMAIN.MDX"));
+        dmg.apply(m);
+        testutil::writeAll(tmp.str() + "ZORMAIN.MDX", m);
+
+        Table t;
+        t.DatabaseName = tmp.str();
+        t.TableName = "ZORMain.dbf";
+        t.TableType = ttDBase;
+        t.ReadOnly = false;
+        t.IndexName = "ZORID";
+        t.IndexDefs = {{"ZORID", "ZORID"}};
+        ASSERT_NO_THROW(t.Open()) << dmg.what;
+        int rows = 0, last = 0;
+        bool ordered = true;
+        for (t.First(); !t.Eof(); t.Next()) {
+            int id = std::stoi(t.fieldAsString("ZORID"));
+            ordered = ordered && id > last;
+            last = id;
+            ++rows;
+        }
+        EXPECT_EQ(rows, 299) << dmg.what; // 300 rows, one deleted
+        EXPECT_TRUE(ordered) << dmg.what;
+        t.Close();
+        std::string report;
+        EXPECT_EQ(checker(tmp.str() + "ZORMain.dbf", &report), 0) << dmg.what << "\n" << report;
+    }
+}
+
+TEST(MdxIndex, MissingIndexIsMadeAgainForAWritableTable)
+{
+    TempDir tmp;
+    testutil::copy(testutil::fixture("mdx/main_rows/ZORMAIN.DBF"), tmp.str() + "ZORMain.dbf");
+    Table t;
+    t.DatabaseName = tmp.str();
+    t.TableName = "ZORMain.dbf";
+    t.IndexName = "ZORID";
+    EXPECT_THROW(t.Open(), Error); // read-only: no index, no order
+
+    t.ReadOnly = false;
+    t.IndexDefs = {{"ZORID", "ZORID"}};
+    ASSERT_NO_THROW(t.Open());
+    std::vector<int64_t> recs;
+    for (t.First(); !t.Eof(); t.Next())
+        recs.push_back(t.recordNumber());
+    EXPECT_EQ(recs, (std::vector<int64_t>{1, 3}));
+    t.Close();
+    EXPECT_EQ(checker(tmp.str() + "ZORMain.dbf"), 0);
+}
