@@ -1,0 +1,139 @@
+// A writer killed at any instant leaves both catalogue tables openable, every row it posted
+// either wholly there or not there at all, and an index that agrees with its table.
+#include "catalogue/catalogue.h"
+#include "tables/dbffile.h"
+#include "testutil.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tables;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct QuietHost : catalogue::Host {
+    std::vector<std::string> messages;
+    void showMessage(const std::string &t) override { messages.push_back(t); }
+    void terminate() override {}
+};
+
+// The child: empties the catalogue, then writes tables until it is killed. Row contents follow
+// from the table number, so the parent can tell a whole row from a torn one.
+[[noreturn]] void writeForever(unsigned seed)
+{
+    Table MainData, TablesData;
+    DataSource DataSource2;
+    QuietHost host;
+    catalogue::setUp(MainData, TablesData, DataSource2);
+    if (!catalogue::open(MainData, TablesData, host))
+        _exit(3);
+    std::mt19937 rng(seed);
+    try {
+        catalogue::emptyMain(MainData);
+        catalogue::emptyFields(TablesData, DataSource2);
+        for (int t = 1;; ++t) {
+            catalogue::writeMainRow(MainData, "T" + std::to_string(t) + ".dbf", "/folder/", t);
+            int fields = 5 + int(rng() % 36);
+            for (int f = 1; f <= fields; ++f)
+                catalogue::writeFieldRow(TablesData, "F" + std::to_string(t) + "_" + std::to_string(f), "String", f, t);
+            if (rng() % 3 == 0) {
+                MainData.flush();
+                TablesData.flush();
+            }
+            if (t % 400 == 0) { // start over now and then, so that kills also hit the emptying
+                catalogue::emptyMain(MainData);
+                catalogue::emptyFields(TablesData, DataSource2);
+            }
+        }
+    } catch (...) {
+        _exit(4);
+    }
+}
+
+// Every record on disk is whole: the flag is ' ' or '*' and the values fit the pattern.
+void checkRowsWhole(const std::string &where)
+{
+    DbfFile main("Data/ZORMain.dbf", false);
+    for (int64_t r = 0; r < main.recordCount(); ++r) {
+        int id = std::stoi(main.fieldText(r, main.fieldIndex("ZORID")));
+        ASSERT_EQ(main.fieldText(r, main.fieldIndex("ZORTBLNAME")), "T" + std::to_string(id) + ".dbf") << where;
+        ASSERT_EQ(main.fieldText(r, main.fieldIndex("ZORTBLPATH")), "/folder/") << where;
+    }
+    DbfFile det("Data/ZORDet.dbf", false);
+    for (int64_t r = 0; r < det.recordCount(); ++r) {
+        std::string id = det.fieldText(r, det.fieldIndex("ZOR_ID"));
+        std::string size = det.fieldText(r, det.fieldIndex("ZOR_SIZE"));
+        ASSERT_FALSE(id.empty()) << where << " record " << r + 1;
+        ASSERT_EQ(det.fieldText(r, det.fieldIndex("ZOR_NAME")), "F" + id + "_" + size) << where;
+        ASSERT_EQ(det.fieldText(r, det.fieldIndex("ZOR_TYPE")), "String") << where;
+        ASSERT_EQ(det.fieldText(r, det.fieldIndex("ZOR_DEC")), "") << where;
+    }
+}
+
+} // namespace
+
+TEST(KillTest, EveryKillLeavesOpenableConsistentTables)
+{
+    testutil::TempDir tmp;
+    fs::path old = fs::current_path();
+    fs::create_directories(tmp.path() / "Data");
+    for (const char *f : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
+        testutil::copy(std::string(ZORVIK_SOURCE_DIR) + "/Data/" + f, (tmp.path() / "Data" / f).string());
+    fs::current_path(tmp.path());
+
+    const char *env = std::getenv("ZORVIK_KILL_POINTS");
+    const int points = env ? std::atoi(env) : 60;
+    const bool python = testutil::havePython("dbfread");
+    std::mt19937 rng(20261210);
+    int killedWhileWriting = 0, withRows = 0;
+    for (int i = 0; i < points; ++i) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0)
+            writeForever(unsigned(i));
+        usleep(useconds_t(1000 + rng() % 40000)); // 1..41 ms: opening, emptying, writing, flushing
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself, status " << status;
+        ++killedWhileWriting;
+        std::string where = "kill point " + std::to_string(i);
+
+        checkRowsWhole(where);
+        withRows += DbfFile("Data/ZORDet.dbf", false).recordCount() > 0 ? 1 : 0;
+        // The next start opens both tables without a message; opening repairs the index.
+        {
+            Table MainData, TablesData;
+            DataSource DataSource2;
+            QuietHost host;
+            catalogue::setUp(MainData, TablesData, DataSource2);
+            ASSERT_TRUE(catalogue::open(MainData, TablesData, host)) << where;
+            // Rows of each table number are a run 1..n: no field row without its predecessors.
+            for (MainData.First(); !MainData.Eof(); MainData.Next()) {
+                int k = 0;
+                for (TablesData.First(); !TablesData.Eof(); TablesData.Next())
+                    ASSERT_EQ(TablesData.fieldAsString("ZOR_SIZE"), std::to_string(++k)) << where;
+            }
+        }
+        if (i % 6 == 0) {
+            for (const char *t : {"Data/ZORMain.dbf", "Data/ZORDet.dbf"}) {
+                int rc = 0;
+                std::string out = testutil::run(testutil::python() + " " + testutil::tool("mdxcheck.py") + " " + t, &rc);
+                ASSERT_EQ(rc, 0) << where << "\n" << out;
+                if (python) {
+                    out = testutil::run(testutil::python() + " -c \"import dbfread,sys; list(dbfread.DBF(sys.argv[1]))\" " + t + " 2>&1", &rc);
+                    ASSERT_EQ(rc, 0) << where << "\n" << out;
+                }
+            }
+        }
+    }
+    // Most kills must land after rows reached the disk, or the test shows nothing.
+    EXPECT_GT(withRows, points / 3);
+    std::printf("kill points: %d, with rows on disk: %d\n", killedWhileWriting, withRows);
+    fs::current_path(old);
+    RecordProperty("kill_points", killedWhileWriting);
+}
