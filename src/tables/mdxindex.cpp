@@ -48,18 +48,26 @@ uint32_t itemLengthFor(int keyLength) { return uint32_t((keyLength + 4 + 3) / 4 
 
 int MdxIndex::compareKeys(char keyType, const std::string &a, const std::string &b)
 {
-    if (keyType == 'N' && a.size() == 12 && b.size() == 12) {
+    if (a.size() != b.size())
+        return a < b ? -1 : (a > b ? 1 : 0);
+    return compareRaw(keyType, reinterpret_cast<const uint8_t *>(a.data()), reinterpret_cast<const uint8_t *>(b.data()),
+                      a.size());
+}
+
+int MdxIndex::compareRaw(char keyType, const uint8_t *a, const uint8_t *b, size_t length)
+{
+    if (keyType == 'N' && length == 12) {
         numkey::Key ka, kb;
-        std::memcpy(ka.data(), a.data(), 12);
-        std::memcpy(kb.data(), b.data(), 12);
+        std::memcpy(ka.data(), a, 12);
+        std::memcpy(kb.data(), b, 12);
         return numkey::compare(ka, kb);
     }
-    if (keyType == 'D' && a.size() == 8 && b.size() == 8) {
-        double da = bytes::doubleFromBits(bytes::le64(reinterpret_cast<const uint8_t *>(a.data())));
-        double db = bytes::doubleFromBits(bytes::le64(reinterpret_cast<const uint8_t *>(b.data())));
+    if (keyType == 'D' && length == 8) {
+        double da = bytes::doubleFromBits(bytes::le64(a));
+        double db = bytes::doubleFromBits(bytes::le64(b));
         return da < db ? -1 : (da > db ? 1 : 0);
     }
-    int c = a.compare(b);
+    int c = std::memcmp(a, b, length);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
@@ -210,6 +218,10 @@ std::vector<uint32_t> MdxIndex::seek(int tagIndex, const std::string &key) const
     // keeps the path so that it can climb back to the next leaf.
     const Tag &t = tags_.at(size_t(tagIndex));
     std::vector<uint32_t> out;
+    const size_t klen = size_t(t.spec.keyLength);
+    if (key.size() != klen)
+        return out;
+    const uint8_t *want = reinterpret_cast<const uint8_t *>(key.data());
     struct Frame { uint32_t page; uint32_t pos; };
     std::vector<Frame> path;
     uint32_t page = root(t);
@@ -222,8 +234,7 @@ std::vector<uint32_t> MdxIndex::seek(int tagIndex, const std::string &key) const
         uint32_t j = 0;
         while (j < k) {
             const uint8_t *item = b + 8 + j * t.itemLength;
-            std::string ik(reinterpret_cast<const char *>(item + 4), size_t(t.spec.keyLength));
-            if (compareKeys(t.spec.keyType, ik, key) >= 0)
+            if (compareRaw(t.spec.keyType, item + 4, want, klen) >= 0)
                 break;
             ++j;
         }
@@ -239,8 +250,7 @@ std::vector<uint32_t> MdxIndex::seek(int tagIndex, const std::string &key) const
         uint32_t k = std::min<uint32_t>(bytes::le32(b), t.maxKeys);
         for (; leaf.pos < k; ++leaf.pos) {
             const uint8_t *item = b + 8 + leaf.pos * t.itemLength;
-            std::string ik(reinterpret_cast<const char *>(item + 4), size_t(t.spec.keyLength));
-            int c = compareKeys(t.spec.keyType, ik, key);
+            int c = compareRaw(t.spec.keyType, item + 4, want, klen);
             if (c > 0)
                 return out;
             if (c == 0)
@@ -316,7 +326,8 @@ MdxIndex::Split MdxIndex::insertInto(Tag &t, uint32_t page, const std::string &k
     };
     // First item whose key is above the new one: equal keys stay in record order.
     uint32_t j = 0;
-    while (j < k && compareKeys(t.spec.keyType, keyAt(b, j), key) <= 0)
+    const uint8_t *want = reinterpret_cast<const uint8_t *>(key.data());
+    while (j < k && compareRaw(t.spec.keyType, b + 8 + j * item + 4, want, klen) <= 0)
         ++j;
 
     struct Item { uint32_t ptr; std::string key; };

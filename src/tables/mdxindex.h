@@ -57,6 +57,7 @@ public:
 
     // -1, 0, 1 comparing two keys of a tag's type.
     static int compareKeys(char keyType, const std::string &a, const std::string &b);
+    static int compareRaw(char keyType, const uint8_t *a, const uint8_t *b, size_t length);
 
 private:
     struct Tag {

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <ctime>
 
 namespace tables {
@@ -126,6 +127,7 @@ struct Table::Impl {
     bool inserting = false;
     std::vector<uint8_t> newRecord;
     int64_t live = 0;                    // live (not deleted) records, for writable tables
+    std::vector<int> tagField;           // per index tag, the column its key is made from (-1: none)
 };
 
 Table::Table() = default;
@@ -231,7 +233,7 @@ void Table::Open()
 std::string Table::keyOf(int tag, int64_t record) const
 {
     const MdxIndex::TagSpec &s = d->mdx->tag(tag);
-    int field = d->dbf->fieldIndex(s.expression);
+    int field = d->tagField.at(size_t(tag));
     std::string raw = field >= 0 ? d->dbf->rawField(record, field) : std::string();
     switch (s.keyType) {
     case 'N': {
@@ -314,6 +316,9 @@ void Table::openIndex()
         d->mdx = std::make_unique<MdxIndex>(mdxPath, writable);
     }
 
+    for (int t = 0; t < d->mdx->tagCount(); ++t)
+        d->tagField.push_back(d->dbf->fieldIndex(d->mdx->tag(t).expression));
+
     // The index must agree with the table: every record (deleted ones too) has exactly one key,
     // holding its own value, in order. Anything else and the index is built again.
     const int64_t n = d->dbf->recordCount();
@@ -321,7 +326,7 @@ void Table::openIndex()
     std::vector<std::vector<MdxIndex::Entry>> rebuilt;
     for (int t = 0; t < d->mdx->tagCount(); ++t) {
         const MdxIndex::TagSpec &s = d->mdx->tag(t);
-        bool bare = d->dbf->fieldIndex(s.expression) >= 0;
+        bool bare = d->tagField[size_t(t)] >= 0;
         std::vector<MdxIndex::Entry> entries;
         bool tagGood = bare;
         if (bare) {
@@ -593,16 +598,11 @@ void Table::Insert()
 
 int Table::fieldIndex(const std::string &name) const
 {
-    int i = d->dbf ? d->dbf->fieldIndex(name) : -1;
-    if (!d->dbf) {
-        const tables::FieldDefs &f = d->source->fields();
-        for (size_t k = 0; k < f.size(); ++k)
-            if (upper(f[k].name) == upper(name))
-                i = int(k);
-    }
-    if (i < 0)
-        throw Error("Файл «" + d->path + "»: нет поля " + name);
-    return i;
+    const tables::FieldDefs &f = d->source->fields();
+    for (size_t k = 0; k < f.size(); ++k)
+        if (strcasecmp(f[k].name.c_str(), name.c_str()) == 0)
+            return int(k);
+    throw Error("Файл «" + d->path + "»: нет поля " + name);
 }
 
 void Table::setFieldAsString(const std::string &field, const std::string &text)
@@ -630,7 +630,7 @@ void Table::Post()
     int64_t r = d->dbf->append(d->newRecord);
     if (d->mdx)
         for (int t = 0; t < d->mdx->tagCount(); ++t)
-            if (d->dbf->fieldIndex(d->mdx->tag(t).expression) >= 0)
+            if (d->tagField[size_t(t)] >= 0)
                 d->mdx->insert(t, keyOf(t, r), uint32_t(r + 1));
     ++d->live;
     d->current = r;
