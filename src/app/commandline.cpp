@@ -1,0 +1,60 @@
+#include "app/commandline.h"
+
+#include "app/version.h"
+
+namespace app {
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    CommandLine line;
+    bool options = true;
+    for (const QString &argument : arguments) {
+        if (options && argument == u"--") {
+            options = false;
+        } else if (options && (argument == u"-h" || argument == u"--help" || argument == u"-?")) {
+            line.action = CommandLine::Help;
+            return line;
+        } else if (options && (argument == u"-v" || argument == u"--version")) {
+            line.action = CommandLine::Version;
+            return line;
+        } else {
+            line.files << argument;
+        }
+    }
+    return line;
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Использование: zorvik [таблица ...]\n"
+        "Описывает структуру таблиц dBASE (.dbf) и Paradox (.db): для каждой выбранной таблицы\n"
+        "её поля с типами и размерами, в виде отчёта для печати.\n"
+        "\n"
+        "Таблицы, названные в командной строке, попадают в список «Базы:»; ещё их можно\n"
+        "добавить кнопкой «Добавить». «Делай!» строит описание, «Посмотреть» показывает\n"
+        "записи выбранной таблицы.\n"
+        "\n"
+        "Описание хранится в таблицах Data/ZORMain.dbf и Data/ZORDet.dbf (с индексами\n"
+        "ZORMAIN.MDX и ZORDET.MDX) в текущем каталоге; они должны существовать до запуска.\n"
+        "\n"
+        "  -h, --help     эта справка\n"
+        "  -v, --version  версия программы\n"
+        "  --             всё дальнейшее -- имена таблиц\n"
+        "\n"
+        "Usage: zorvik [table ...]\n"
+        "Documents the structure of dBASE (.dbf) and Paradox (.db) tables as a printable report.\n"
+        "The tables named are put on the pick list. The catalogue is kept in Data/ZORMain.dbf and\n"
+        "Data/ZORDet.dbf below the current directory, which must exist.\n"
+        "  -h, --help     this help;  -v, --version  the version\n");
+}
+
+QString versionText()
+{
+    return QStringLiteral("%1 %2\n%3\nFile version %4, product version %2.\n%5\n")
+        .arg(QString::fromUtf8(version::productName), QString::fromUtf8(version::productVersion),
+             QString::fromUtf8(version::description), QString::fromUtf8(version::fileVersion),
+             QString::fromUtf8(version::comment));
+}
+
+} // namespace app

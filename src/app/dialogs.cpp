@@ -1,0 +1,68 @@
+#include "app/dialogs.h"
+
+#include "app/version.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace app {
+
+namespace {
+
+// Boxes shown before the window is (for example during start-up) have no owner.
+QWidget *owner(QWidget *parent)
+{
+    return parent && parent->isVisible() ? parent : nullptr;
+}
+
+void showBox(QWidget *parent, QMessageBox::Icon icon, const QString &text)
+{
+    QMessageBox box(icon, QString::fromUtf8(version::applicationTitle), text, QMessageBox::Ok, owner(parent));
+    box.exec();
+}
+
+} // namespace
+
+QStringList QtDialogs::openFiles(QWidget *parent, const OpenDialog &dialog)
+{
+    QFileDialog fileDialog(parent, dialog.Title);
+    fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
+    fileDialog.setFileMode(QFileDialog::ExistingFiles);
+    fileDialog.setNameFilters(dialog.Filter);
+    if (!dialog.Filter.isEmpty())
+        fileDialog.selectNameFilter(dialog.Filter.first());
+    fileDialog.setDefaultSuffix(dialog.DefaultExt);
+    if (fileDialog.exec() != QDialog::Accepted)
+        return {};
+    return fileDialog.selectedFiles();
+}
+
+void QtDialogs::message(QWidget *parent, const QString &text)
+{
+    showBox(parent, QMessageBox::NoIcon, text);
+}
+
+void QtDialogs::error(QWidget *parent, const QString &text)
+{
+    showBox(parent, QMessageBox::Critical, text);
+}
+
+QString errorText(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception &e) {
+        return withFullStop(QString::fromUtf8(e.what()));
+    } catch (...) {
+        return QStringLiteral("Непредвиденная ошибка.");
+    }
+}
+
+QString withFullStop(const QString &message)
+{
+    if (message.isEmpty() || message.endsWith(u'.'))
+        return message;
+    return message + u'.';
+}
+
+} // namespace app

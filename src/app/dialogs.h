@@ -1,0 +1,45 @@
+#pragma once
+// The window's file dialog and message boxes, reached through one interface so that tests can
+// answer them. QtDialogs is the real thing.
+#include <QString>
+#include <QStringList>
+
+#include <exception>
+
+class QWidget;
+
+namespace app {
+
+// Settings of the open-file dialog (the window's OpenDialog1). The dialog always lets the user
+// choose several files and accepts only files that exist; it has no read-only check box.
+struct OpenDialog {
+    QString Title;
+    QStringList Filter;     // Qt name filters, "description (patterns)"; the first is selected
+    QString DefaultExt;     // appended to a typed name that has no extension
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Runs the dialog. Returns the chosen files, in the order the dialog gives them, or an
+    // empty list when the user cancels.
+    virtual QStringList openFiles(QWidget *parent, const OpenDialog &dialog) = 0;
+    // A plain message box: the text, an OK button, the application title.
+    virtual void message(QWidget *parent, const QString &text) = 0;
+    // The error box: the text as given, an OK button, the error icon, the application title.
+    virtual void error(QWidget *parent, const QString &text) = 0;
+};
+
+class QtDialogs final : public Dialogs {
+public:
+    QStringList openFiles(QWidget *parent, const OpenDialog &dialog) override;
+    void message(QWidget *parent, const QString &text) override;
+    void error(QWidget *parent, const QString &text) override;
+};
+
+// The text the error box shows for a failure: the exception's message with a full stop
+// appended when it does not already end in one.
+QString errorText(std::exception_ptr failure);
+QString withFullStop(const QString &message);
+
+} // namespace app

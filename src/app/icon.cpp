@@ -1,0 +1,12 @@
+#include "app/icon.h"
+
+#include "zorvik.xpm"
+
+namespace app {
+
+QPixmap applicationIcon()
+{
+    return QPixmap(zorvik_xpm);
+}
+
+} // namespace app

@@ -1,0 +1,266 @@
+#include "app/zorviewform.h"
+
+#include "app/buildprogress.h"
+#include "app/icon.h"
+#include "selection/picklist.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+#include <cstdlib>
+
+std::vector<std::string> NameList;
+std::vector<std::string> PathList;
+bool FilesChosen = false;
+
+namespace {
+
+// "MS Sans Serif" 8 point at 96 dpi, or the closest sans-serif face the system has.
+QFont formFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+// Rows of ListBox1 are 13 pixels high whatever the font.
+class FixedRowHeight final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), 13};
+    }
+};
+
+template <class Control>
+Control *place(QWidget *form, const char *name, int left, int top, int width, int height)
+{
+    auto *control = new Control(form);
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(left, top, width, height);
+    return control;
+}
+
+QLabel *label(QWidget *form, const char *name, int left, int top, int width, int height, const QString &caption)
+{
+    QLabel *control = place<QLabel>(form, name, left, top, width, height);
+    control->setText(caption);
+    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return control;
+}
+
+QPushButton *button(QWidget *form, const char *name, int left, int top, int width, int height, const QString &caption)
+{
+    QPushButton *control = place<QPushButton>(form, name, left, top, width, height);
+    control->setText(caption);
+    return control;
+}
+
+} // namespace
+
+TZORViewForm::TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      dialogs_(dialogs)
+{
+    createControls();
+    OpenDialog1.Title = QStringLiteral("Выберите таблицы");
+    OpenDialog1.Filter = {QStringLiteral("DBF files [*.dbf] (*.dbf)"), QStringLiteral("Paradox files [*.db] (*.db)"),
+                          QStringLiteral("All filers [*.*] (*.*)")};
+    OpenDialog1.DefaultExt = QStringLiteral("*.*");
+    DataSource1.setDataSet(&Current);
+    catalogue::setUp(MainData, TablesData, DataSource2);
+
+    connect(Button1, &QPushButton::clicked, this, guarded(&TZORViewForm::Button1Click));
+    connect(Button2, &QPushButton::clicked, this, guarded(&TZORViewForm::Button2Click));
+    connect(Button3, &QPushButton::clicked, this, guarded(&TZORViewForm::Button3Click));
+    connect(Button4, &QPushButton::clicked, this, guarded(&TZORViewForm::Button4Click));
+    connect(Button5, &QPushButton::clicked, this, guarded(&TZORViewForm::Button5Click));
+    connect(Button6, &QPushButton::clicked, this, guarded(&TZORViewForm::Button6Click));
+
+    FormCreate(files);
+}
+
+TZORViewForm::~TZORViewForm() = default;
+
+// The window as designed: client pixels at 96 dpi, never rescaled.
+void TZORViewForm::createControls()
+{
+    setObjectName(QStringLiteral("ZORViewForm"));
+    setWindowTitle(QStringLiteral("Zorvik 1.0"));
+    setWindowIcon(app::applicationIcon());
+    setFont(formFont());
+    move(248, 137);
+    setFullHeight();
+
+    Label2 = label(this, "Label2", 0, 8, 173, 13, QStringLiteral("1. Выберите базы, для просмотра"));
+    Button1 = button(this, "Button1", 184, 8, 97, 17, QStringLiteral("Добавить"));
+    Button6 = button(this, "Button6", 288, 8, 81, 17, QStringLiteral("Очистить"));
+    Label4 = label(this, "Label4", 160, 32, 30, 13, QStringLiteral("Базы:"));
+    ListBox1 = place<QListWidget>(this, "ListBox1", 200, 32, 169, 129);
+    Label1 = label(this, "Label1", 8, 64, 91, 13, QStringLiteral("2. Нажмите сюда."));
+    Button3 = button(this, "Button3", 104, 64, 65, 25, QStringLiteral("Делай!"));
+    Label3 = label(this, "Label3", 8, 120, 44, 13, QStringLiteral("3. Выход"));
+    Button2 = button(this, "Button2", 64, 120, 75, 25, QStringLiteral("Выход"));
+    Image1 = place<QLabel>(this, "Image1", 0, 160, 32, 32);
+    Label5 = label(this, "Label5", 32, 160, 155, 13, QStringLiteral("Zorvik 1.0 — описание таблиц"));
+    Label6 = label(this, "Label6", 32, 176, 251, 13, QStringLiteral("Вопросы и замечания: zorvik@example.org"));
+    Button4 = button(this, "Button4", 296, 168, 73, 17, QStringLiteral("Посмотреть "));
+    DBGrid1 = place<QTableView>(this, "DBGrid1", 0, 195, 377, 185);
+    Button5 = button(this, "Button5", 152, 387, 75, 17, QStringLiteral("Достаточно"));
+
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setSortingEnabled(false);
+    ListBox1->setUniformItemSizes(true);
+    ListBox1->setItemDelegate(new FixedRowHeight(ListBox1));
+    Image1->setPixmap(app::applicationIcon());
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setShowGrid(true);
+    DBGrid1->verticalHeader()->setVisible(true);
+
+    for (QWidget *label : {Label1, Label2, Label3, Label4, Label5, Label6, Image1})
+        label->setFocusPolicy(Qt::NoFocus);
+    QWidget::setTabOrder(Button5, DBGrid1);
+    QWidget::setTabOrder(DBGrid1, Button2);
+    QWidget::setTabOrder(Button2, Button4);
+    QWidget::setTabOrder(Button4, ListBox1);
+    QWidget::setTabOrder(ListBox1, Button3);
+    QWidget::setTabOrder(Button3, Button1);
+    QWidget::setTabOrder(Button1, Button6);
+}
+
+void TZORViewForm::setCompactHeight()
+{
+    setFixedSize(ClientWidth, CompactHeight);
+}
+
+void TZORViewForm::setFullHeight()
+{
+    setFixedSize(ClientWidth, FullHeight);
+}
+
+void TZORViewForm::FormCreate(const QStringList &files)
+{
+    catalogue::open(MainData, TablesData, *this);
+    NameList.clear();
+    PathList.clear();
+    ListBox1->clear();
+    setCompactHeight();
+    FilesChosen = false;
+    // A catalogue table that did not open is left alone: the application is ending anyway.
+    if (TablesData.Active())
+        catalogue::emptyFields(TablesData, DataSource2);
+    if (MainData.Active())
+        catalogue::emptyMain(MainData);
+    for (const QString &file : files)
+        appendToPickList(file);
+}
+
+// Add
+void TZORViewForm::Button1Click()
+{
+    FilesChosen = false;
+    const QStringList files = dialogs_.openFiles(this, OpenDialog1);
+    if (files.isEmpty())
+        return;
+    for (const QString &file : files)
+        appendToPickList(file);
+    FilesChosen = true;
+}
+
+// Exit
+void TZORViewForm::Button2Click()
+{
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+// Do it: the catalogue of the picked tables, then its report.
+void TZORViewForm::Button3Click()
+{
+    if (building_)      // the previous build's preview is still open
+        return;
+    const QScopedValueRollback busy(building_, true);
+    {
+        app::BuildProgress progress(this);
+        catalogue::build(Current, MainData, TablesData, DataSource2, NameList, PathList, std::ref(progress));
+    }
+    previewCatalogue();
+}
+
+// View: the selected table in the grid, at full height.
+void TZORViewForm::Button4Click()
+{
+    const QList<QListWidgetItem *> selected = ListBox1->selectedItems();
+    if (!FilesChosen || selected.isEmpty())
+        return;
+    const std::string name = selected.first()->text().toStdString();
+    const int position = selection::indexOfName(NameList, name);
+    if (position < 0)
+        return;
+    Current.Close();
+    Current.DatabaseName = PathList[position];
+    Current.TableType = tables::ttDefault;
+    Current.TableName = name;
+    Current.Open();
+    setFullHeight();
+}
+
+// Enough: the grid out of sight; Current stays open.
+void TZORViewForm::Button5Click()
+{
+    setCompactHeight();
+}
+
+// Clear: FilesChosen keeps its value.
+void TZORViewForm::Button6Click()
+{
+    ListBox1->clear();
+    NameList.clear();
+    PathList.clear();
+}
+
+// Dialogs on Windows give forward slashes; the folder is kept with the native separator.
+void TZORViewForm::appendToPickList(const QString &path)
+{
+    selection::appendPath(QDir::toNativeSeparators(path).toStdString(), NameList, PathList,
+                          [this](const std::string &name) { ListBox1->addItem(QString::fromStdString(name)); });
+}
+
+void TZORViewForm::previewCatalogue()
+{
+    // the report preview is wired in with the report
+}
+
+std::function<void()> TZORViewForm::guarded(void (TZORViewForm::*handler)())
+{
+    return [this, handler] {
+        try {
+            (this->*handler)();
+        } catch (...) {
+            dialogs_.error(this, app::errorText(std::current_exception()));
+        }
+    };
+}
+
+void TZORViewForm::showMessage(const std::string &text)
+{
+    dialogs_.message(this, QString::fromStdString(text));
+}
+
+// Asked during start-up; the message loop ends as soon as it runs, with a failure status.
+void TZORViewForm::terminate()
+{
+    terminateRequested_ = true;
+    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(EXIT_FAILURE); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,92 @@
+#pragma once
+// The main window ZORViewForm: pick tables (Add, Clear, the command line), build their
+// catalogue and its report (Do it), look at one table's records (View, Enough), and Exit.
+// Controls and components keep their designer names; each handler carries one operation.
+#include "app/dialogs.h"
+#include "catalogue/catalogue.h"
+#include "tables/table.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTableView;
+
+// The pick list (see selection/picklist.h): the picked file names and, at the same positions,
+// their folders, UTF-8 and in the order picked; and whether the latest Add was confirmed.
+extern std::vector<std::string> NameList;
+extern std::vector<std::string> PathList;
+extern bool FilesChosen;
+
+namespace app {
+// Where the catalogue report sits on the window until the report library provides its type.
+struct ReportPlaceholder {};
+} // namespace app
+
+class TZORViewForm : public QWidget, private catalogue::Host {
+    Q_OBJECT
+
+public:
+    // Client area of the window: the compact height ends below the credit lines and the icon,
+    // the full height shows the grid and Enough as well.
+    static constexpr int ClientWidth = 379;
+    static constexpr int CompactHeight = 189;
+    static constexpr int FullHeight = 408;
+
+    // Lays out the window, then runs the start-up (FormCreate) with `files`, the table files
+    // named on the command line. Not shown yet.
+    TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWidget *parent = nullptr);
+    ~TZORViewForm() override;
+
+    void setCompactHeight();
+    void setFullHeight();
+
+    // Start-up found a catalogue table it could not open and has asked the application to end:
+    // the window is not to be offered for use.
+    bool terminateRequested() const { return terminateRequested_; }
+
+    // Controls.
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6;
+    QPushButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6;
+    QListWidget *ListBox1;
+    QLabel *Image1;
+    QTableView *DBGrid1;     // shows Current through DataSource1
+
+    // Components.
+    app::OpenDialog OpenDialog1;
+    tables::Table Current;      // the picked table being read or viewed
+    tables::Table MainData;     // Data/ZORMain.dbf
+    tables::Table TablesData;   // Data/ZORDet.dbf, following MainData through DataSource2
+    tables::DataSource DataSource1;
+    tables::DataSource DataSource2;
+    app::ReportPlaceholder QuickRep1;
+
+private:
+    void createControls();
+    void FormCreate(const QStringList &files);
+    void Button1Click();    // Add
+    void Button2Click();    // Exit
+    void Button3Click();    // Do it
+    void Button4Click();    // View
+    void Button5Click();    // Enough
+    void Button6Click();    // Clear
+
+    void appendToPickList(const QString &path);
+    void previewCatalogue();
+    // Wraps a handler for connecting: an exception that leaves it goes to the error box.
+    std::function<void()> guarded(void (TZORViewForm::*handler)());
+
+    // catalogue::Host
+    void showMessage(const std::string &text) override;
+    void terminate() override;
+
+    app::Dialogs &dialogs_;
+    bool terminateRequested_ = false;
+    bool building_ = false;
+};
