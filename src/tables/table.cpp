@@ -128,6 +128,7 @@ struct Table::Impl {
     std::vector<uint8_t> newRecord;
     int64_t live = 0;                    // live (not deleted) records, for writable tables
     std::vector<int> tagField;           // per index tag, the column its key is made from (-1: none)
+    File lock;                           // held while a writable table is open
 };
 
 Table::Table() = default;
@@ -186,6 +187,13 @@ void Table::Open()
         throw Error("Не задано имя таблицы");
     std::string ext = extensionOf(TableName);
     bool dbase = TableType == ttDBase || (TableType == ttDefault && ext == ".dbf");
+    if (dbase && !ReadOnly) {
+        // One writer at a time: a second program (or a second copy of this one) that opens the
+        // same table for writing is refused instead of mixing its rows into ours.
+        impl->lock = File(impl->path, File::ReadOnly);
+        if (!impl->lock.tryLock())
+            throw Error("Файл «" + impl->path + "»: таблица занята другой программой");
+    }
     if (dbase) {
         auto dbf = std::make_unique<DbfFile>(impl->path, !ReadOnly);
         impl->dbf = dbf.get();

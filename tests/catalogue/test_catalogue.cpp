@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tables;
@@ -61,8 +62,13 @@ protected:
     {
         for (int t = 1; t <= count; ++t) {
             catalogue::writeMainRow(MainData, "T" + std::to_string(t) + ".DBF", "/data/", t);
-            for (int f = 1; f <= fields; ++f)
-                catalogue::writeFieldRow(TablesData, "F" + std::to_string(t) + "_" + std::to_string(f), "String", f, t);
+            for (int f = 1; f <= fields; ++f) {
+                std::string name = "F";
+                name += std::to_string(t);
+                name += '_';
+                name += std::to_string(f);
+                catalogue::writeFieldRow(TablesData, name, "String", f, t);
+            }
         }
     }
 
@@ -233,4 +239,26 @@ TEST_F(CatalogueTest, RepeatedEmptyAndRefillKeepsTheFilesSmall)
             biggest = size;
         EXPECT_LE(size, biggest) << "round " << round;
     }
+}
+
+TEST_F(CatalogueTest, ASecondWriterIsRefusedWhileTheFirstHoldsTheTables)
+{
+    openBoth();
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        Table m, t;
+        DataSource s;
+        RecordingHost h;
+        catalogue::setUp(m, t, s);
+        bool opened = catalogue::open(m, t, h);
+        _exit(!opened && h.messages.size() == 2 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the second copy must get both messages";
+    // Our own tables are untouched and still writable.
+    writeTables(1, 1);
+    MainData.flush();
+    EXPECT_EQ(rows(MainData), 1);
 }
