@@ -1,0 +1,347 @@
+#include "previewwindow.h"
+
+#include "error.h"
+#include "layoutbuilder.h"
+#include "pagepainter.h"
+#include "pageview.h"
+#include "pdfwriter.h"
+#include "previewicons_p.h"
+#include "reportfile.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+namespace report {
+
+namespace {
+
+QString pdfFilter()
+{
+    return QStringLiteral("Документ PDF (*.pdf)");
+}
+
+QString withFullStop(QString message)
+{
+    if (!message.endsWith(QLatin1Char('.')))
+        message += QLatin1Char('.');
+    return message;
+}
+
+} // namespace
+
+PreviewDialogs PreviewDialogs::standard()
+{
+    PreviewDialogs d;
+    d.pageSetup = [](QPrinter &printer, QWidget *parent) {
+        QPageSetupDialog dialog(&printer, parent);
+        return dialog.exec() == QDialog::Accepted;
+    };
+    d.print = [](QPrinter &printer, int pageCount, QWidget *parent) {
+        QPrintDialog dialog(&printer, parent);
+        dialog.setWindowTitle(QStringLiteral("Печать"));
+        dialog.setMinMax(1, std::max(1, pageCount));
+        dialog.setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintCurrentPage
+                          | QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+        return dialog.exec() == QDialog::Accepted;
+    };
+    d.saveFileName = [](QWidget *parent, const QString &suggested, const QStringList &filters, QString *filter) {
+        return QFileDialog::getSaveFileName(parent, QStringLiteral("Сохранить отчёт"), suggested,
+                                            filters.join(QStringLiteral(";;")), filter);
+    };
+    d.openFileName = [](QWidget *parent, const QStringList &filters) {
+        return QFileDialog::getOpenFileName(parent, QStringLiteral("Открыть отчёт"), QString(),
+                                            filters.join(QStringLiteral(";;")));
+    };
+    d.error = [](QWidget *parent, const QString &message) {
+        QMessageBox::critical(parent, QStringLiteral("Zorvik"), withFullStop(message));
+    };
+    return d;
+}
+
+PreviewWindow::PreviewWindow(const Layout &layout, QWidget *parent)
+    : QMainWindow(parent, Qt::Window)
+    , m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
+    , m_dialogs(PreviewDialogs::standard())
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_view = new PageView(this);
+    setCentralWidget(m_view);
+    m_pageLabel = new QLabel(this);
+    m_zoomLabel = new QLabel(this);
+    statusBar()->addWidget(m_pageLabel, 1);
+    statusBar()->addPermanentWidget(m_zoomLabel);
+    createActions();
+    connect(m_view, &PageView::pageChanged, this, &PreviewWindow::updateStatus);
+    connect(m_view, &PageView::zoomChanged, this, &PreviewWindow::updateStatus);
+    connect(m_view, &PageView::pageTurnRequested, this, [this](int delta) { setPage(currentPage() + delta); });
+
+    // One copy, one side, all pages, the first paper bin; the layout's own paper, and no margins
+    // of the printer's (the report keeps its own).
+    m_printer->setCopyCount(1);
+    m_printer->setDuplex(QPrinter::DuplexNone);
+    m_printer->setPrintRange(QPrinter::AllPages);
+    m_printer->setPaperSource(QPrinter::Upper);
+    m_printer->setFullPage(true);
+
+    resize(900, 1000);
+    setReportLayout(layout);
+    m_view->setFocus();
+}
+
+PreviewWindow::~PreviewWindow() = default;
+
+void PreviewWindow::createActions()
+{
+    QToolBar *bar = addToolBar(QStringLiteral("Просмотр"));
+    bar->setObjectName(QStringLiteral("previewToolBar"));
+    bar->setMovable(false);
+    QStyle *s = style();
+    auto add = [&](const QString &name, const QIcon &icon, const QString &tip, QList<QKeySequence> keys,
+                   void (PreviewWindow::*slot)()) {
+        QAction *a = bar->addAction(icon, tip);
+        a->setObjectName(name);
+        a->setToolTip(tip);
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        if (slot)
+            connect(a, &QAction::triggered, this, slot);
+        m_actions.append(a);
+        return a;
+    };
+    add(QStringLiteral("zoomFit"), previewIcon(PreviewIcon::ZoomFit), QStringLiteral("По размеру окна"), {}, &PreviewWindow::zoomToFit);
+    add(QStringLiteral("zoom100"), previewIcon(PreviewIcon::Zoom100), QStringLiteral("Масштаб 100%"), {}, &PreviewWindow::zoomTo100);
+    add(QStringLiteral("zoomWidth"), previewIcon(PreviewIcon::ZoomWidth), QStringLiteral("По ширине страницы"), {}, &PreviewWindow::zoomToWidth);
+    bar->addSeparator();
+    add(QStringLiteral("firstPage"), s->standardIcon(QStyle::SP_MediaSkipBackward), QStringLiteral("Первая страница"),
+        {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_Home)}, &PreviewWindow::firstPage);
+    add(QStringLiteral("previousPage"), s->standardIcon(QStyle::SP_ArrowLeft), QStringLiteral("Предыдущая страница"),
+        {QKeySequence(Qt::Key_PageUp)}, &PreviewWindow::previousPage);
+    add(QStringLiteral("nextPage"), s->standardIcon(QStyle::SP_ArrowRight), QStringLiteral("Следующая страница"),
+        {QKeySequence(Qt::Key_PageDown)}, &PreviewWindow::nextPage);
+    add(QStringLiteral("lastPage"), s->standardIcon(QStyle::SP_MediaSkipForward), QStringLiteral("Последняя страница"),
+        {QKeySequence(Qt::Key_End), QKeySequence(Qt::CTRL | Qt::Key_End)}, &PreviewWindow::lastPage);
+    bar->addSeparator();
+    add(QStringLiteral("printerSetup"), previewIcon(PreviewIcon::PrinterSetup), QStringLiteral("Настройка принтера"), {},
+        &PreviewWindow::printerSetup);
+    add(QStringLiteral("print"), previewIcon(PreviewIcon::Print), QStringLiteral("Печать"), {QKeySequence(Qt::CTRL | Qt::Key_P)},
+        &PreviewWindow::print);
+    bar->addSeparator();
+    add(QStringLiteral("save"), s->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Сохранить"),
+        {QKeySequence(Qt::CTRL | Qt::Key_S)}, &PreviewWindow::save);
+    add(QStringLiteral("load"), s->standardIcon(QStyle::SP_DialogOpenButton), QStringLiteral("Открыть"),
+        {QKeySequence(Qt::CTRL | Qt::Key_O)}, &PreviewWindow::load);
+    bar->addSeparator();
+    QAction *close = add(QStringLiteral("close"), s->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("Закрыть"),
+                         {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}, nullptr);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+}
+
+QList<QAction *> PreviewWindow::toolActions() const
+{
+    return m_actions;
+}
+
+void PreviewWindow::setDialogs(const PreviewDialogs &dialogs)
+{
+    m_dialogs = dialogs;
+}
+
+void PreviewWindow::setReportLayout(const Layout &layout)
+{
+    m_view->setReportLayout(layout);
+    m_printer->setPageLayout(layout.pageSetup().pageLayout());
+    m_printer->setDocName(layout.title());
+    setWindowTitle(layout.title().isEmpty() ? QStringLiteral("Предварительный просмотр")
+                                            : QStringLiteral("Предварительный просмотр — %1").arg(layout.title()));
+    updateStatus();
+}
+
+const Layout &PreviewWindow::reportLayout() const
+{
+    return m_view->reportLayout();
+}
+
+int PreviewWindow::currentPage() const
+{
+    return m_view->page();
+}
+
+double PreviewWindow::zoom() const
+{
+    return m_view->zoom();
+}
+
+QString PreviewWindow::pageStatusText() const
+{
+    return m_pageLabel->text();
+}
+
+QString PreviewWindow::zoomStatusText() const
+{
+    return m_zoomLabel->text();
+}
+
+void PreviewWindow::updateStatus()
+{
+    const int pages = reportLayout().pageCount();
+    m_pageLabel->setText(pages == 0 ? QStringLiteral("Нет страниц")
+                                    : QStringLiteral("Страница %1 из %2").arg(currentPage() + 1).arg(pages));
+    m_zoomLabel->setText(QStringLiteral("Масштаб %1%").arg(qRound(zoom() * 100)));
+    const bool notFirst = currentPage() > 0, notLast = currentPage() + 1 < pages;
+    for (QAction *a : std::as_const(m_actions)) {
+        const QString n = a->objectName();
+        if (n == QLatin1String("firstPage") || n == QLatin1String("previousPage"))
+            a->setEnabled(notFirst);
+        else if (n == QLatin1String("nextPage") || n == QLatin1String("lastPage"))
+            a->setEnabled(notLast);
+    }
+}
+
+void PreviewWindow::zoomToFit()
+{
+    m_view->setZoomMode(PageView::ZoomMode::FitPage);
+}
+
+void PreviewWindow::zoomTo100()
+{
+    m_view->setZoom(1.0);
+}
+
+void PreviewWindow::zoomToWidth()
+{
+    m_view->setZoomMode(PageView::ZoomMode::FitWidth);
+}
+
+void PreviewWindow::firstPage()
+{
+    setPage(0);
+}
+
+void PreviewWindow::previousPage()
+{
+    setPage(currentPage() - 1);
+}
+
+void PreviewWindow::nextPage()
+{
+    setPage(currentPage() + 1);
+}
+
+void PreviewWindow::lastPage()
+{
+    setPage(reportLayout().pageCount() - 1);
+}
+
+void PreviewWindow::setPage(int page)
+{
+    m_view->setPage(page);
+}
+
+void PreviewWindow::guarded(const std::function<void()> &operation)
+{
+    // Nothing may leave a slot as an exception: failures are shown here.
+    try {
+        operation();
+    } catch (const Error &e) {
+        m_dialogs.error(this, e.message());
+    } catch (const std::exception &e) {
+        m_dialogs.error(this, QString::fromUtf8(e.what()));
+    }
+}
+
+void PreviewWindow::printerSetup()
+{
+    guarded([this] { m_dialogs.pageSetup(*m_printer, this); });
+}
+
+void PreviewWindow::print()
+{
+    guarded([this] {
+        const Layout layout = reportLayout();
+        if (layout.pageCount() == 0 || !m_dialogs.print(*m_printer, layout.pageCount(), this))
+            return;
+        int first = 0, last = layout.pageCount() - 1;
+        switch (m_printer->printRange()) {
+        case QPrinter::PageRange:
+            first = m_printer->fromPage() - 1;
+            last = m_printer->toPage() - 1;
+            break;
+        case QPrinter::CurrentPage:
+            first = last = currentPage();
+            break;
+        case QPrinter::AllPages:
+        case QPrinter::Selection:
+            break;
+        }
+        const int copies = m_printer->supportsMultipleCopies() ? 1 : m_printer->copyCount();
+        printPages(layout, *m_printer, first, last, copies);
+    });
+}
+
+void PreviewWindow::save()
+{
+    guarded([this] {
+        const QString own = reportFileFilter();
+        QString filter = own;
+        const QString suggested = (reportLayout().title().isEmpty() ? QStringLiteral("Отчёт") : reportLayout().title())
+            + QLatin1Char('.') + QLatin1String(reportFileSuffix);
+        QString path = m_dialogs.saveFileName(this, suggested, {own, pdfFilter()}, &filter);
+        if (path.isEmpty())
+            return;
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        const bool pdf = suffix == QLatin1String("pdf") || (suffix.isEmpty() && filter == pdfFilter());
+        if (suffix.isEmpty())
+            path += pdf ? QStringLiteral(".pdf") : QLatin1Char('.') + QLatin1String(reportFileSuffix);
+        if (pdf)
+            writePdf(reportLayout(), path);
+        else
+            saveReportFile(reportLayout(), path);
+    });
+}
+
+void PreviewWindow::load()
+{
+    guarded([this] {
+        const QString path = m_dialogs.openFileName(this, {reportFileFilter()});
+        if (path.isEmpty())
+            return;
+        setReportLayout(loadReportFile(path));
+    });
+}
+
+void PreviewWindow::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
+}
+
+void preview(const Layout &layout, QWidget *parent)
+{
+    QPointer<PreviewWindow> window = new PreviewWindow(layout, parent);
+    QEventLoop loop;
+    QObject::connect(window, &PreviewWindow::closed, &loop, &QEventLoop::quit);
+    QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+    window->show();
+    loop.exec();
+    delete window.data();
+}
+
+void preview(const Report &report, QWidget *parent)
+{
+    preview(layOut(report), parent);
+}
+
+} // namespace report

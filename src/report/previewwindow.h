@@ -1,0 +1,96 @@
+#pragma once
+// The report preview: a window (not modal) showing one page of a laid-out report at a time,
+// with a tool bar for zoom, paging, printer setup, printing, saving (PDF or report file),
+// opening a report file and closing, and a status line with the page and the zoom.
+#include "layout.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QPrinter;
+
+namespace report {
+
+class PageView;
+class Report;
+
+// The dialogs the preview asks; the standard ones by default, replaced in tests.
+struct PreviewDialogs {
+    // Page setup for the printer; true when the user accepted.
+    std::function<bool(QPrinter &printer, QWidget *parent)> pageSetup;
+    // Print dialog (printer, range, copies) for pages 1..pageCount; true to print.
+    std::function<bool(QPrinter &printer, int pageCount, QWidget *parent)> print;
+    // File to save to, empty to cancel; *filter receives the filter chosen, if any.
+    std::function<QString(QWidget *parent, const QString &suggested, const QStringList &filters, QString *filter)> saveFileName;
+    // Report file to open, empty to cancel.
+    std::function<QString(QWidget *parent, const QStringList &filters)> openFileName;
+    // Shows a failure.
+    std::function<void(QWidget *parent, const QString &message)> error;
+
+    static PreviewDialogs standard();
+};
+
+class PreviewWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit PreviewWindow(const Layout &layout, QWidget *parent = nullptr);
+    ~PreviewWindow() override;
+
+    void setDialogs(const PreviewDialogs &dialogs);
+    void setReportLayout(const Layout &layout);
+    const Layout &reportLayout() const;
+
+    int currentPage() const;        // from 0
+    double zoom() const;            // 1.0 = true size
+    PageView *pageView() const { return m_view; }
+    QPrinter &printer() { return *m_printer; }
+    QString pageStatusText() const;
+    QString zoomStatusText() const;
+
+    // The tool bar's actions, in their order.
+    QList<QAction *> toolActions() const;
+
+public slots:
+    void zoomToFit();
+    void zoomTo100();
+    void zoomToWidth();
+    void firstPage();
+    void previousPage();
+    void nextPage();
+    void lastPage();
+    void setPage(int page);
+    void printerSetup();
+    void print();
+    void save();
+    void load();
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createActions();
+    void updateStatus();
+    void guarded(const std::function<void()> &operation);
+
+    PageView *m_view = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
+    PreviewDialogs m_dialogs;
+    QList<QAction *> m_actions;
+    QLabel *m_pageLabel = nullptr;
+    QLabel *m_zoomLabel = nullptr;
+};
+
+// Shows the layout in a new preview window and returns once the user has closed it; the
+// parent window and the rest of the application stay usable meanwhile.
+void preview(const Layout &layout, QWidget *parent = nullptr);
+// Lays the report out now, over its data sets, and previews it.
+void preview(const Report &report, QWidget *parent = nullptr);
+
+} // namespace report

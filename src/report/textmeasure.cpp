@@ -1,0 +1,84 @@
+#include "textmeasure_p.h"
+
+#include <QTextLayout>
+
+#include <algorithm>
+
+namespace report {
+
+namespace {
+constexpr double referenceDpi = 1200.0;
+constexpr double mmPerPixel = 25.4 / referenceDpi;
+constexpr double tolerance = 1e-3;     // mm
+
+QString withoutTrailingSpace(QStringView s)
+{
+    while (!s.isEmpty() && s.back().isSpace())
+        s.chop(1);
+    return s.toString();
+}
+} // namespace
+
+TextMeasurer::TextMeasurer(const std::vector<FontSpec> &fonts)
+    : m_device(1, 1, QImage::Format_ARGB32)
+{
+    const int dotsPerMeter = qRound(referenceDpi / 0.0254);
+    m_device.setDotsPerMeterX(dotsPerMeter);
+    m_device.setDotsPerMeterY(dotsPerMeter);
+    m_fonts.reserve(fonts.size());
+    m_metrics.reserve(fonts.size());
+    for (const FontSpec &spec : fonts) {
+        m_fonts.push_back(spec.toQFont());
+        m_metrics.emplace_back(m_fonts.back(), &m_device);
+    }
+}
+
+TextMeasurer::Fitted TextMeasurer::fit(int font, const QString &text, double availableMm, double heightMm,
+                                       bool wordWrap) const
+{
+    availableMm = std::max(0.0, availableMm);
+    if (text.isEmpty())
+        return {};
+    const QFontMetricsF &fm = m_metrics[font];
+    const bool multiLine = text.contains(QLatin1Char('\n'));
+    if (!multiLine) {
+        const double width = fm.horizontalAdvance(text) * mmPerPixel;
+        if (width <= availableMm + tolerance || !wordWrap)
+            return {text, std::min(width, availableMm)};
+    }
+
+    const double lineHeight = fm.height() * mmPerPixel;
+    const double lineSpacing = fm.lineSpacing() * mmPerPixel;
+    QTextOption option;
+    option.setWrapMode(wordWrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+    Fitted result;
+    int lines = 0;
+    const QStringList paragraphs = text.split(QLatin1Char('\n'));
+    for (const QString &paragraph : paragraphs) {
+        QTextLayout layout(paragraph, m_fonts[font], &m_device);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        bool full = false;
+        for (;;) {
+            QTextLine line = layout.createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(availableMm / mmPerPixel);
+            if (lines > 0 && lines * lineSpacing + lineHeight > heightMm + tolerance) {
+                full = true;
+                break;
+            }
+            if (lines > 0)
+                result.text += QLatin1Char('\n');
+            result.text += withoutTrailingSpace(QStringView(paragraph).mid(line.textStart(), line.textLength()));
+            result.widthMm = std::max(result.widthMm, std::min(line.naturalTextWidth() * mmPerPixel, availableMm));
+            ++lines;
+        }
+        layout.endLayout();
+        if (full)
+            break;
+    }
+    return result;
+}
+
+} // namespace report

@@ -1,0 +1,34 @@
+#pragma once
+// Text widths and word wrapping for the layout, measured at a fixed reference resolution so
+// that a layout does not depend on the screen it was made on.
+#include "fontspec.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QString>
+
+#include <vector>
+
+namespace report {
+
+class TextMeasurer {
+public:
+    explicit TextMeasurer(const std::vector<FontSpec> &fonts);
+
+    struct Fitted {
+        QString text;       // the lines shown, separated by '\n'
+        double widthMm = 0; // the widest of them, at most the available width
+    };
+    // Fits text into an element at most availableMm wide and heightMm high: one line as wide as
+    // the text if it fits; otherwise, with wordWrap, the lines (broken at words, or anywhere in a
+    // word longer than a line) that fit in the height, at least the first.
+    Fitted fit(int font, const QString &text, double availableMm, double heightMm, bool wordWrap) const;
+
+private:
+    QImage m_device;
+    std::vector<QFont> m_fonts;
+    std::vector<QFontMetricsF> m_metrics;
+};
+
+} // namespace report
