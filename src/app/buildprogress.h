@@ -1,8 +1,8 @@
 #pragma once
 // Progress of one catalogue build, passed to catalogue::build. A build that ends within the
-// delay shows nothing; after it a small window says which table is being read and how many
-// of how many, and every call lets the windows repaint. User input waits until the build is
-// over, so nothing can start inside it.
+// delay shows nothing. Once the delay has passed, a small window says which table is being
+// read and how many of how many, and each call lets the windows repaint; user input waits
+// until the build is over, so nothing can start inside it.
 #include <QElapsedTimer>
 #include <QProgressDialog>
 
