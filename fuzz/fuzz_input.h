@@ -1,0 +1,36 @@
+#pragma once
+// The readers take file names: each input is written to a file in memory-backed /dev/shm (or the
+// temp folder) under the extension the reader expects, with optional companion files.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fuzz {
+
+inline std::string folder()
+{
+    static const std::string dir = [] {
+        std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::string d = base + "/zorvik-fuzz-" + std::to_string(getpid()) + "/";
+        mkdir(d.c_str(), 0700);
+        return d;
+    }();
+    return dir;
+}
+
+inline std::string put(const std::string &name, const uint8_t *data, size_t size)
+{
+    std::string path = folder() + name;
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (f) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    }
+    return path;
+}
+
+inline void drop(const std::string &name) { unlink((folder() + name).c_str()); }
+
+} // namespace fuzz
