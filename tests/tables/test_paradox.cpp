@@ -124,9 +124,9 @@ struct StructureCase {
 
 void PrintTo(const StructureCase &c, std::ostream *os) { *os << c.file; }
 
-class Structure : public testing::TestWithParam<StructureCase> {};
+class ParadoxStructure : public testing::TestWithParam<StructureCase> {};
 
-TEST_P(Structure, FieldsAsTheReadmeGivesThem)
+TEST_P(ParadoxStructure, FieldsAsTheReadmeGivesThem)
 {
     const StructureCase &c = GetParam();
     ParadoxFile table(fixture(c.file));
@@ -151,7 +151,7 @@ TEST_P(Structure, FieldsAsTheReadmeGivesThem)
 // Generic type codes: 1 String, 2 Smallint, 3 Integer, 5 Boolean, 6 Float, 7 Currency, 8 BCD,
 // 9 Date, 10 Time, 11 DateTime, 12 Bytes, 14 AutoInc, 15 Blob, 16 Memo, 17 Graphic, 18 FmtMemo,
 // 19 ParadoxOle.
-INSTANTIATE_TEST_SUITE_P(Fixtures, Structure, testing::Values(
+INSTANTIATE_TEST_SUITE_P(Fixtures, ParadoxStructure, testing::Values(
     StructureCase{"paradox/alltypes.db", 70, 1252, 3,
         {{"ALPHA", 1, 20}, {"DATE", 9, 0}, {"SHORT", 2, 0}, {"LONGINT", 3, 0}, {"MONEY", 7, 0},
          {"NUMBER", 6, 0}, {"LOGICAL", 5, 0}, {"MEMO", 16, 20}, {"BLOB", 15, 20}, {"FMTMEMO", 18, 20},
@@ -205,9 +205,9 @@ struct StoredCase {
 
 void PrintTo(const StoredCase &c, std::ostream *os) { *os << c.label; }
 
-class Stored : public testing::TestWithParam<StoredCase> {};
+class ParadoxStored : public testing::TestWithParam<StoredCase> {};
 
-TEST_P(Stored, Decodes)
+TEST_P(ParadoxStored, Decodes)
 {
     const StoredCase &c = GetParam();
     std::vector<uint8_t> bytes = fromHex(c.hex);
@@ -223,7 +223,7 @@ using namespace tables::paradox;
 const std::string kZeros14 = "0000000000000000000000000000";
 const std::string kOnes14 = "ffffffffffffffffffffffffffff";
 
-INSTANTIATE_TEST_SUITE_P(Kinds, Stored, testing::Values(
+INSTANTIATE_TEST_SUITE_P(Kinds, ParadoxStored, testing::Values(
     StoredCase{"alpha", tcAlpha, 8, "48656c6c6f000000", 1252, "text Hello"},
     StoredCase{"alpha filling the field", tcAlpha, 3, "474946", 1252, "text GIF"},
     StoredCase{"alpha blank", tcAlpha, 4, "00000000", 1252, "null"},
@@ -282,16 +282,16 @@ struct CellCase {
 
 void PrintTo(const CellCase &c, std::ostream *os) { *os << c.file << " record " << c.record << " field " << c.field; }
 
-class Cells : public testing::TestWithParam<CellCase> {};
+class ParadoxCells : public testing::TestWithParam<CellCase> {};
 
-TEST_P(Cells, Read)
+TEST_P(ParadoxCells, Read)
 {
     const CellCase &c = GetParam();
     ParadoxFile table(fixture(c.file));
     EXPECT_EQ(show(table.value(c.record, c.field)), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, Cells, testing::Values(
+INSTANTIATE_TEST_SUITE_P(Fixtures, ParadoxCells, testing::Values(
     CellCase{"paradox/alltypes.db", 0, 0, "text Hello Paradox"},
     CellCase{"paradox/alltypes.db", 0, 1, "date 738960"},
     CellCase{"paradox/alltypes.db", 0, 2, "integer -1234"},
@@ -324,7 +324,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, Cells, testing::Values(
     CellCase{"real/paradox/AREACODE.DB", 134, 0, "text 919"},        // last record of block 4
     CellCase{"real/paradox/CUSTOMER.DB", 0, 8, "memo Small comment (less 100 symbols)"},
     CellCase{"real/paradox/CUSTOMER.DB", 1, 8, "memo \tThe length of the leader may ... (518)"},
-    CellCase{"real/paradox/CUSTOMER.DB", 3, 8, "memo  The PARADOX File Structure   ... (56864)"}, // type 2
+    CellCase{"real/paradox/CUSTOMER.DB", 3, 8, "memo  The PARADOX File ParadoxStructure   ... (56864)"}, // type 2
     CellCase{"real/paradox/CUSTOMER.DB", 5, 8, "null"},
     CellCase{"real/paradox/CUSTOMER.DB", 19, 0, "integer 20"},
     CellCase{"real/paradox/DECIMAL.DB", 0, 0, "number -200"},
@@ -389,9 +389,9 @@ struct MbCase {
 
 void PrintTo(const MbCase &c, std::ostream *os) { *os << c.label; }
 
-class DamagedMb : public testing::TestWithParam<MbCase> {};
+class ParadoxDamagedMb : public testing::TestWithParam<MbCase> {};
 
-TEST_P(DamagedMb, OnlyTheCellIsMissing)
+TEST_P(ParadoxDamagedMb, OnlyTheCellIsMissing)
 {
     const MbCase &c = GetParam();
     Scratch dir;
@@ -411,7 +411,7 @@ TEST_P(DamagedMb, OnlyTheCellIsMissing)
 
 // memo.db: row 1 is entry 63 of the type 3 block at 0x1000 (entry at 0x1147: 15 23 01 00 0B).
 // CUSTOMER.DB: row 4 is a type 2 block at 0x2000 of 56864 bytes.
-INSTANTIATE_TEST_SUITE_P(Cases, DamagedMb, testing::Values(
+INSTANTIATE_TEST_SUITE_P(Cases, ParadoxDamagedMb, testing::Values(
     MbCase{"mb header not a header", "real/paradox/memo.db", 0, 0x0000, "03", 0, 1, "missing файл MB повреждён"},
     MbCase{"mb cut before the block", "real/paradox/memo.db", 4096, 0, "", 0, 1, "missing файл MB повреждён"},
     MbCase{"mb cut to nothing", "real/paradox/memo.db", 1, 0, "", 0, 1, "missing файл MB повреждён"},
@@ -554,9 +554,9 @@ struct HeaderCase {
 
 void PrintTo(const HeaderCase &c, std::ostream *os) { *os << c.label; }
 
-class DamagedHeader : public testing::TestWithParam<HeaderCase> {};
+class ParadoxDamagedHeader : public testing::TestWithParam<HeaderCase> {};
 
-TEST_P(DamagedHeader, Refused)
+TEST_P(ParadoxDamagedHeader, Refused)
 {
     const HeaderCase &c = GetParam();
     Scratch dir;
@@ -578,7 +578,7 @@ const std::string kDamaged = "повреждён заголовок таблиц
 
 // Offsets: 0x00 record size, 0x02 header size, 0x04 file type, 0x05 block size in KiB,
 // 0x21 number of fields, 0x39 version; field array at 0x78 (level 4+) or 0x58 (level 3).
-INSTANTIATE_TEST_SUITE_P(Cases, DamagedHeader, testing::Values(
+INSTANTIATE_TEST_SUITE_P(Cases, ParadoxDamagedHeader, testing::Values(
     HeaderCase{"empty file", "paradox/empty.db", size_t(-1), 0, "", kDamaged + "(файл короче заголовка)"},
     HeaderCase{"cut in the fixed part", "paradox/empty.db", 0x40, 0, "", kDamaged + "(файл короче заголовка)"},
     HeaderCase{"cut in the field names", "paradox/alltypes.db", 0x300, 0, "", kDamaged + "(размер заголовка 2048 больше файла)"},
@@ -651,9 +651,9 @@ struct ChainCase {
 
 void PrintTo(const ChainCase &c, std::ostream *os) { *os << c.label; }
 
-class DamagedChain : public testing::TestWithParam<ChainCase> {};
+class ParadoxDamagedChain : public testing::TestWithParam<ChainCase> {};
 
-TEST_P(DamagedChain, KeepsTheRecordsBefore)
+TEST_P(ParadoxDamagedChain, KeepsTheRecordsBefore)
 {
     const ChainCase &c = GetParam();
     Scratch dir;
@@ -675,7 +675,7 @@ TEST_P(DamagedChain, KeepsTheRecordsBefore)
 // many.db: 2 KiB blocks from 0x800, 90 blocks chained 1 -> 2 -> ... -> 90, 56 records each
 // (the last one 16). Block n starts at 0x800 * n; its header: next u16, previous u16,
 // last record offset s16. Header: 0x06 record count, 0x0C file blocks, 0x0E first block.
-INSTANTIATE_TEST_SUITE_P(Cases, DamagedChain, testing::Values(
+INSTANTIATE_TEST_SUITE_P(Cases, ParadoxDamagedChain, testing::Values(
     ChainCase{"cycle back to block 2", 0, 0x800 * 3, "0200", 168, 168,
               "цепочка блоков данных замкнута в кольцо на блоке 2; прочитано записей: 168 из 5000 по заголовку"},
     ChainCase{"cycle onto itself", 0, 0x800 * 1, "0100", 56, 56,
