@@ -324,7 +324,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, ParadoxCells, testing::Values(
     CellCase{"real/paradox/AREACODE.DB", 134, 0, "text 919"},        // last record of block 4
     CellCase{"real/paradox/CUSTOMER.DB", 0, 8, "memo Small comment (less 100 symbols)"},
     CellCase{"real/paradox/CUSTOMER.DB", 1, 8, "memo \tThe length of the leader may ... (518)"},
-    CellCase{"real/paradox/CUSTOMER.DB", 3, 8, "memo  The PARADOX File ParadoxStructure   ... (56864)"}, // type 2
+    CellCase{"real/paradox/CUSTOMER.DB", 3, 8, "memo  The PARADOX File Structure   ... (56864)"}, // type 2
     CellCase{"real/paradox/CUSTOMER.DB", 5, 8, "null"},
     CellCase{"real/paradox/CUSTOMER.DB", 19, 0, "integer 20"},
     CellCase{"real/paradox/DECIMAL.DB", 0, 0, "number -200"},
