@@ -93,7 +93,6 @@ PreviewWindow::PreviewWindow(const Layout &layout, QWidget *parent)
     m_printer->setDuplex(QPrinter::DuplexNone);
     m_printer->setPrintRange(QPrinter::AllPages);
     m_printer->setPaperSource(QPrinter::Upper);
-    m_printer->setFullPage(true);
 
     resize(900, 1000);
     setReportLayout(layout);
@@ -162,6 +161,7 @@ void PreviewWindow::setReportLayout(const Layout &layout)
 {
     m_view->setReportLayout(layout);
     m_printer->setPageLayout(layout.pageSetup().pageLayout());
+    m_printer->setFullPage(true);      // the layout keeps its own margins
     m_printer->setDocName(layout.title());
     setWindowTitle(layout.title().isEmpty() ? QStringLiteral("Предварительный просмотр")
                                             : QStringLiteral("Предварительный просмотр — %1").arg(layout.title()));

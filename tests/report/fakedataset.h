@@ -68,14 +68,21 @@ private:
         m_pos = 0;
         if (m_master.eof())
             return;
-        const QString key = m_master.fieldText(m_masterKey);
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].at(m_key) == key)
-                m_view.push_back(i);
+        if (m_indexed != rows.size()) {
+            m_index.clear();
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                m_index[rows[i].at(m_key)].push_back(i);
+            m_indexed = rows.size();
+        }
+        const auto found = m_index.find(m_master.fieldText(m_masterKey));
+        if (found != m_index.end())
+            m_view = found->second;
     }
 
     const FakeDataSet &m_master;
     QString m_masterKey, m_key;
+    mutable std::map<QString, std::vector<std::size_t>> m_index;   // key -> rows, in stored order
+    mutable std::size_t m_indexed = std::size_t(-1);
     mutable std::vector<std::size_t> m_view;
     mutable std::size_t m_followed = std::size_t(-2);
     mutable std::size_t m_pos = 0;

@@ -1,1 +1,329 @@
-int main(){}
+// The preview window: tool bar, keys, status line, zoom, save and load, printing, and the
+// preview call that returns when the window is closed. Dialogs are answered through the
+// window's PreviewDialogs.
+#include "fakedataset.h"
+
+#include "report/cataloguereport.h"
+#include "report/layoutbuilder.h"
+#include "report/pageview.h"
+#include "report/previewwindow.h"
+#include "report/reportfile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QtTest>
+
+using namespace report;
+using reporttest::FakeCatalogue;
+
+namespace {
+
+Layout catalogueOf(int tables, int fieldsEach)
+{
+    FakeCatalogue c;
+    c.addTables(tables, fieldsEach);
+    return layOut(catalogueReport(c.main, c.fields));
+}
+
+int pdfPages(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray pdf = f.readAll();
+    if (!pdf.startsWith("%PDF-"))
+        return -1;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![s\\w])"));
+    return int(QString::fromLatin1(pdf).count(page));
+}
+
+// Dialogs that fail the test if asked, unless a test answers them.
+PreviewDialogs unexpectedDialogs()
+{
+    PreviewDialogs d;
+    d.pageSetup = [](QPrinter &, QWidget *) { qWarning("unexpected page setup dialog"); return false; };
+    d.print = [](QPrinter &, int, QWidget *) { qWarning("unexpected print dialog"); return false; };
+    d.saveFileName = [](QWidget *, const QString &, const QStringList &, QString *) { qWarning("unexpected save dialog"); return QString(); };
+    d.openFileName = [](QWidget *, const QStringList &) { qWarning("unexpected open dialog"); return QString(); };
+    d.error = [](QWidget *, const QString &m) { qWarning("unexpected error: %s", qPrintable(m)); };
+    return d;
+}
+
+} // namespace
+
+class PreviewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_layout = catalogueOf(12, 10);     // 5 pages
+        QCOMPARE(m_layout.pageCount(), 5);
+    }
+
+    void toolBarInOrderWithIconsAndRussianTips()
+    {
+        PreviewWindow w(m_layout);
+        const QStringList tips = {"По размеру окна", "Масштаб 100%", "По ширине страницы", "Первая страница",
+                                  "Предыдущая страница", "Следующая страница", "Последняя страница",
+                                  "Настройка принтера", "Печать", "Сохранить", "Открыть", "Закрыть"};
+        QStringList actual;
+        const QList<QAction *> onBar = w.findChild<QToolBar *>(QStringLiteral("previewToolBar"))->actions();
+        for (QAction *a : onBar) {
+            if (a->isSeparator())
+                continue;
+            actual << a->toolTip();
+            QVERIFY2(!a->icon().isNull(), qPrintable(a->toolTip()));
+        }
+        QCOMPARE(actual, tips);
+    }
+
+    void keysTurnPagesAndClose_data()
+    {
+        QTest::addColumn<QKeyCombination>("key");
+        QTest::addColumn<int>("expectedPage");      // -1: the window closes
+        QTest::newRow("PgDn") << QKeyCombination(Qt::Key_PageDown) << 2;
+        QTest::newRow("PgUp") << QKeyCombination(Qt::Key_PageUp) << 0;
+        QTest::newRow("Home") << QKeyCombination(Qt::Key_Home) << 0;
+        QTest::newRow("End") << QKeyCombination(Qt::Key_End) << 4;
+        QTest::newRow("Esc") << QKeyCombination(Qt::Key_Escape) << -1;
+        QTest::newRow("Ctrl+W") << QKeyCombination(Qt::ControlModifier, Qt::Key_W) << -1;
+    }
+
+    void keysTurnPagesAndClose()
+    {
+        QFETCH(QKeyCombination, key);
+        QFETCH(int, expectedPage);
+        PreviewWindow w(m_layout);
+        w.setDialogs(unexpectedDialogs());
+        QSignalSpy closed(&w, &PreviewWindow::closed);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.setPage(1);
+        QTest::keyClick(w.pageView(), key.key(), key.keyboardModifiers());
+        if (expectedPage < 0) {
+            QCOMPARE(closed.count(), 1);
+            QVERIFY(!w.isVisible());
+        } else {
+            QCOMPARE(w.currentPage(), expectedPage);
+            QVERIFY(w.isVisible());
+        }
+    }
+
+    void statusLineShowsPageAndZoom()
+    {
+        PreviewWindow w(m_layout);
+        w.show();
+        QCOMPARE(w.pageStatusText(), QStringLiteral("Страница 1 из 5"));
+        w.nextPage();
+        w.nextPage();
+        QCOMPARE(w.pageStatusText(), QStringLiteral("Страница 3 из 5"));
+        w.lastPage();
+        w.nextPage();       // past the end: stays
+        QCOMPARE(w.pageStatusText(), QStringLiteral("Страница 5 из 5"));
+        w.zoomTo100();
+        QCOMPARE(w.zoomStatusText(), QStringLiteral("Масштаб 100%"));
+    }
+
+    void zoomModes()
+    {
+        PreviewWindow w(m_layout);
+        w.resize(800, 700);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        PageView *view = w.pageView();
+        const QRect viewport = view->viewport()->rect();
+
+        w.zoomToFit();
+        QVERIFY(QRectF(viewport).contains(view->pageRect()));
+        QVERIFY(w.zoom() < 1.0);
+
+        w.zoomToWidth();
+        QVERIFY(qAbs(view->pageRect().width() - (view->viewport()->width() - 24)) <= 1.0);
+
+        w.zoomTo100();
+        QCOMPARE(w.zoom(), 1.0);
+        QVERIFY(qAbs(view->pageRect().width() - 210 / 25.4 * view->logicalDpiX()) <= 1.0);
+        QCOMPARE(w.zoomStatusText(), QStringLiteral("Масштаб 100%"));
+    }
+
+    void saveAsPdfOrReportFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("pdfFilter");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<bool>("pdf");
+        QTest::newRow("pdf by extension") << "a.pdf" << false << "a.pdf" << true;
+        QTest::newRow("report file by extension") << "b.zrep" << true << "b.zrep" << false;
+        QTest::newRow("pdf by filter") << "c" << true << "c.pdf" << true;
+        QTest::newRow("report file by filter") << "d" << false << "d.zrep" << false;
+    }
+
+    void saveAsPdfOrReportFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, pdfFilter);
+        QFETCH(QString, written);
+        QFETCH(bool, pdf);
+        QTemporaryDir dir;
+        PreviewWindow w(m_layout);
+        PreviewDialogs d = unexpectedDialogs();
+        QStringList offered;
+        d.saveFileName = [&](QWidget *, const QString &, const QStringList &filters, QString *filter) {
+            offered = filters;
+            *filter = filters.at(pdfFilter ? 1 : 0);
+            return dir.filePath(name);
+        };
+        w.setDialogs(d);
+        w.save();
+        QCOMPARE(offered, QStringList({reportFileFilter(), QStringLiteral("Документ PDF (*.pdf)")}));
+        const QString path = dir.filePath(written);
+        QVERIFY2(QFile::exists(path), qPrintable(path));
+        if (pdf)
+            QCOMPARE(pdfPages(path), 5);
+        else
+            QCOMPARE(loadReportFile(path).pageCount(), 5);
+    }
+
+    void loadOpensAReportFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("один.zrep"));
+        saveReportFile(catalogueOf(1, 2), path);
+        PreviewWindow w(m_layout);
+        PreviewDialogs d = unexpectedDialogs();
+        d.openFileName = [&](QWidget *, const QStringList &filters) {
+            return filters == QStringList{reportFileFilter()} ? path : QString();
+        };
+        w.setDialogs(d);
+        w.lastPage();
+        w.load();
+        QCOMPARE(w.reportLayout().pageCount(), 1);
+        QCOMPARE(w.currentPage(), 0);
+        QCOMPARE(w.pageStatusText(), QStringLiteral("Страница 1 из 1"));
+    }
+
+    void loadOfAForeignFileShowsTheErrorAndKeepsThePages()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("чужой.zrep"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("Not a report at all");
+        f.close();
+        PreviewWindow w(m_layout);
+        PreviewDialogs d = unexpectedDialogs();
+        d.openFileName = [&](QWidget *, const QStringList &) { return path; };
+        QStringList errors;
+        d.error = [&](QWidget *, const QString &m) { errors << m; };
+        w.setDialogs(d);
+        w.load();
+        QCOMPARE(errors, QStringList{QStringLiteral("Файл «%1»: это не файл отчёта Zorvik").arg(path)});
+        QCOMPARE(w.reportLayout().pageCount(), 5);
+    }
+
+    void printerStartsWithOneCopyAllPagesNoDuplex()
+    {
+        PreviewWindow w(m_layout);
+        QPrinter &p = w.printer();
+        QCOMPARE(p.copyCount(), 1);
+        QCOMPARE(p.duplex(), QPrinter::DuplexNone);
+        QCOMPARE(p.printRange(), QPrinter::AllPages);
+        QVERIFY(p.fullPage());
+        QCOMPARE(p.pageLayout().pageSize().id(), QPageSize::A4);
+        QCOMPARE(p.pageLayout().orientation(), QPageLayout::Portrait);
+        int setups = 0;
+        PreviewDialogs d = unexpectedDialogs();
+        d.pageSetup = [&](QPrinter &printer, QWidget *) { ++setups; return &printer == &w.printer(); };
+        w.setDialogs(d);
+        w.printerSetup();
+        QCOMPARE(setups, 1);
+    }
+
+    void printUsesTheChosenRange_data()
+    {
+        QTest::addColumn<int>("range");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("all") << int(QPrinter::AllPages) << 0 << 0 << 5;
+        QTest::newRow("2 to 3") << int(QPrinter::PageRange) << 2 << 3 << 2;
+        QTest::newRow("current") << int(QPrinter::CurrentPage) << 0 << 0 << 1;
+    }
+
+    void printUsesTheChosenRange()
+    {
+        QFETCH(int, range);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(int, pages);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("printed.pdf"));
+        PreviewWindow w(m_layout);
+        PreviewDialogs d = unexpectedDialogs();
+        d.print = [&](QPrinter &printer, int pageCount, QWidget *) {
+            if (pageCount != 5)
+                return false;
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(path);
+            printer.setPrintRange(QPrinter::PrintRange(range));
+            printer.setFromTo(from, to);
+            return true;
+        };
+        w.setDialogs(d);
+        w.print();
+        QCOMPARE(pdfPages(path), pages);
+    }
+
+    void previewReturnsWhenClosedAndLeavesTheParentUsable()
+    {
+        QWidget main;
+        QPushButton *button = new QPushButton(QStringLiteral("Ещё"), &main);
+        int clicks = 0;
+        connect(button, &QPushButton::clicked, [&] { ++clicks; });
+        main.show();
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                auto *p = qobject_cast<PreviewWindow *>(top);
+                if (!p || !p->isVisible())
+                    continue;
+                seen = true;
+                QVERIFY(QApplication::activeModalWidget() == nullptr);
+                QTest::mouseClick(button, Qt::LeftButton);     // the main window still answers
+                QMetaObject::invokeMethod(p, "close", Qt::QueuedConnection);
+            }
+        });
+        preview(m_layout, &main);
+        QVERIFY(seen);
+        QCOMPARE(clicks, 1);
+        for (QWidget *top : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<PreviewWindow *>(top) || !top->isVisible());
+    }
+
+    void thousandsOfPagesOpenAndJumpToTheLast()
+    {
+        const Layout big = catalogueOf(9000, 8);
+        QVERIFY(big.pageCount() > 2000);
+        PreviewWindow w(big);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.lastPage();
+        QCOMPARE(w.currentPage(), big.pageCount() - 1);
+        QCOMPARE(w.pageStatusText(), QStringLiteral("Страница %1 из %1").arg(big.pageCount()));
+        w.pageView()->viewport()->repaint();
+    }
+
+private:
+    Layout m_layout;
+};
+
+QTEST_MAIN(PreviewTest)
+#include "test_preview.moc"
