@@ -129,6 +129,7 @@ struct Table::Impl {
     int64_t live = 0;                    // live (not deleted) records, for writable tables
     std::vector<int> tagField;           // per index tag, the column its key is made from (-1: none)
     File lock;                           // held while a writable table is open
+    bool followPending = false;          // the master moved: find our rows when next asked
 };
 
 Table::Table() = default;
@@ -421,11 +422,23 @@ void Table::flush()
 
 void Table::followMaster()
 {
+    // Finding the detail rows waits until somebody looks at them: emptying or filling the
+    // master moves it thousands of times with nobody looking.
     if (!d)
         return;
-    rebuildView(false);
+    d->followPending = true;
+    d->viewDirty = true;
+}
+
+void Table::settle() const
+{
+    if (!d || !d->followPending)
+        return;
+    Table *self = const_cast<Table *>(this);
+    d->followPending = false;
+    self->rebuildView(false);
     d->pos = 0;
-    stepFrom(0);
+    self->stepFrom(0);
 }
 
 void Table::rebuildView(bool keepCurrent)
@@ -476,6 +489,7 @@ void Table::rebuildView(bool keepCurrent)
 
 void Table::ensureView()
 {
+    settle();
     if (d->viewDirty)
         rebuildView(true);
 }
@@ -507,6 +521,7 @@ void Table::First()
 {
     requireActive("переход к первой записи");
     d->inserting = false;
+    d->followPending = false;
     if (d->viewDirty || d->indexed)
         rebuildView(false);
     stepFrom(0);
@@ -516,8 +531,6 @@ void Table::First()
 void Table::Next()
 {
     requireActive("переход к следующей записи");
-    if (d->current < 0)
-        return;
     ensureView();
     if (d->current < 0)
         return;
@@ -527,6 +540,7 @@ void Table::Next()
 
 bool Table::Eof() const
 {
+    settle();
     return !d || d->current < 0;
 }
 
@@ -552,9 +566,9 @@ void Table::Delete()
     requireActive("удаление записи");
     if (!d->dbf || ReadOnly)
         throw Error("Файл «" + d->path + "»: таблица открыта только для чтения");
+    ensureView();
     if (d->current < 0)
         throw Error("Файл «" + d->path + "»: нет текущей записи для удаления");
-    ensureView();
     int64_t r = d->current;
     d->dbf->markDeleted(r);
     --d->live;
@@ -579,6 +593,7 @@ void Table::Delete()
 void Table::Refresh()
 {
     requireActive("перечитывание");
+    settle();
     flush();
     int64_t keep = d->current;
     rebuildView(false);
@@ -632,6 +647,7 @@ void Table::setFieldAsInteger(const std::string &field, int64_t value)
 void Table::Post()
 {
     requireActive("сохранение записи");
+    settle();
     if (!d->inserting)
         throw Error("Файл «" + d->path + "»: нет новой записи для сохранения");
     d->inserting = false;
@@ -656,6 +672,7 @@ const tables::FieldDefs &Table::fields() const
 
 std::string Table::fieldAsString(const std::string &field) const
 {
+    settle();
     if (!d || d->current < 0)
         return {};
     int f = fieldIndex(field);
@@ -671,6 +688,7 @@ std::string Table::fieldAsString(const std::string &field) const
 
 int64_t Table::recordNumber() const
 {
+    settle();
     return d && d->current >= 0 ? d->current + 1 : 0;
 }
 

@@ -104,6 +104,7 @@ private:
     void detachObserver(DataSource *s);
     void moved();
     void followMaster();
+    void settle() const;
     void rebuildView(bool keepCurrent);
     void ensureView();
     void stepFrom(size_t pos);

@@ -1,0 +1,151 @@
+// The catalogue build over many tables: a seeded corpus of dBASE tables of 5 to 40 fields is made
+// at run time; then the reading alone (open, field list, close), the catalogue writing alone,
+// and the whole build are timed, with a plain open-read-close loop over the same files (header
+// and field descriptors with read(2)) as the limit.
+//   bench_build [TABLES]          default 10000
+#include "catalogue/catalogue.h"
+#include "tables/codepage.h"
+#include "tables/table.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+struct Host : catalogue::Host {
+    void showMessage(const std::string &t) override { std::fprintf(stderr, "%s\n", t.c_str()); }
+    void terminate() override { std::exit(1); }
+};
+double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+// A dBASE III table with `fields` columns of mixed kinds and a few records.
+void makeTable(const std::string &path, int fields, std::mt19937 &rng)
+{
+    const char kinds[] = {'C', 'N', 'D', 'L', 'F', 'M'};
+    std::vector<uint8_t> h(32 + 32 * size_t(fields) + 1, 0);
+    int recordLength = 1;
+    for (int i = 0; i < fields; ++i) {
+        uint8_t *d = h.data() + 32 + 32 * i;
+        std::string name = "FLD" + std::to_string(i);
+        std::copy(name.begin(), name.end(), d);
+        char k = kinds[rng() % 6];
+        int width = k == 'C' ? 1 + int(rng() % 60) : k == 'N' || k == 'F' ? 10 : k == 'D' ? 8 : k == 'L' ? 1 : 10;
+        d[11] = uint8_t(k);
+        d[16] = uint8_t(width);
+        recordLength += width;
+    }
+    h[0] = 0x03;
+    int records = int(rng() % 5);
+    h[4] = uint8_t(records);
+    h[8] = uint8_t(h.size() & 0xFF);
+    h[9] = uint8_t(h.size() >> 8);
+    h[10] = uint8_t(recordLength & 0xFF);
+    h[11] = uint8_t(recordLength >> 8);
+    h.back() = 0x0D;
+    h.insert(h.end(), size_t(records * recordLength), ' ');
+    h.push_back(0x1A);
+    FILE *f = std::fopen(path.c_str(), "wb");
+    std::fwrite(h.data(), 1, h.size(), f);
+    std::fclose(f);
+}
+
+// The limit: what any reader must do at the least for one table.
+long plainLoop(const std::vector<std::string> &paths)
+{
+    long fields = 0;
+    std::vector<char> buf(65536);
+    for (const std::string &p : paths) {
+        int fd = ::open(p.c_str(), O_RDONLY);
+        if (fd < 0)
+            continue;
+        ssize_t n = ::read(fd, buf.data(), 32);
+        if (n == 32) {
+            int hlen = (unsigned char)buf[8] | ((unsigned char)buf[9] << 8);
+            n = ::pread(fd, buf.data(), size_t(hlen), 0);
+            for (ssize_t pos = 32; pos + 32 <= n && buf[size_t(pos)] != 0x0D; pos += 32)
+                ++fields;
+        }
+        ::close(fd);
+    }
+    return fields;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
+    fs::path scratch = fs::temp_directory_path() / ("zorvik-build-bench-" + std::to_string(::getpid()));
+    fs::create_directories(scratch / "Data");
+    fs::create_directories(scratch / "tables");
+    const uint8_t ldid = tables::codepage::languageDriverFor(1251);
+    tables::createDbaseTable((scratch / "Data").string() + "/", "ZORMain.dbf", catalogue::mainColumns(), {{"ZORID", "ZORID"}}, ldid);
+    tables::createDbaseTable((scratch / "Data").string() + "/", "ZORDet.dbf", catalogue::detailColumns(), {{"ZOR_ID", "ZOR_ID"}}, ldid);
+    std::mt19937 rng(12345);
+    std::vector<std::string> names, folders, paths;
+    long totalFields = 0;
+    const std::string folder = (scratch / "tables").string() + "/";
+    for (int i = 0; i < count; ++i) {
+        int fields = 5 + int(rng() % 36);
+        totalFields += fields;
+        names.push_back("T" + std::to_string(i) + ".DBF");
+        folders.push_back(folder);
+        paths.push_back(folder + names.back());
+        makeTable(paths.back(), fields, rng);
+    }
+    fs::current_path(scratch);
+    std::printf("corpus: %d tables, %ld fields, in one folder\n", count, totalFields);
+
+    for (int round = 1; round <= 3; ++round) {
+        auto t0 = Clock::now();
+        long plain = plainLoop(paths);
+        double plainTime = since(t0);
+
+        tables::Table Current;
+        long read = 0;
+        auto t1 = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            Current.Close();
+            Current.DatabaseName = folders[size_t(i)];
+            Current.TableName = names[size_t(i)];
+            Current.Open();
+            read += long(Current.fields().size());
+        }
+        Current.Close();
+        double readTime = since(t1);
+
+        tables::Table MainData, TablesData;
+        tables::DataSource DataSource2;
+        Host host;
+        catalogue::setUp(MainData, TablesData, DataSource2);
+        catalogue::open(MainData, TablesData, host);
+        auto t2 = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            catalogue::writeMainRow(MainData, names[size_t(i)], folders[size_t(i)], i + 1);
+            for (int f = 0; f < 20; ++f)
+                catalogue::writeFieldRow(TablesData, "FLD" + std::to_string(f), "String", 10, i + 1);
+        }
+        MainData.flush();
+        TablesData.flush();
+        double writeTime = since(t2);
+
+        auto t3 = Clock::now();
+        catalogue::build(Current, MainData, TablesData, DataSource2, names, folders);
+        double buildTime = since(t3);
+        std::printf("round %d: plain loop %.3f s (%.1f us/table, %ld fields) | reading %.3f s (%.1f us/table, %ld fields, "
+                    "%.2fx the loop) | writing %d+%d rows %.3f s | whole build %.3f s\n",
+                    round, plainTime, plainTime * 1e6 / count, plain, readTime, readTime * 1e6 / count, read,
+                    readTime / plainTime, count, count * 20, writeTime, buildTime);
+    }
+    fs::current_path(fs::temp_directory_path());
+    fs::remove_all(scratch);
+    return 0;
+}
