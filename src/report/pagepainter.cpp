@@ -21,9 +21,12 @@ void paintFrame(QPainter &painter, const QRectF &r, const Frame &frame, double k
 {
     if (!frame.sides)
         return;
-    QPen pen(frame.color, std::max(1.0, frame.widthMm * k));
+    const double width = std::max(1.0, frame.widthMm * k);
+    QPen pen(frame.color, width);
     pen.setCapStyle(Qt::SquareCap);
     painter.setPen(pen);
+    // Lines of a pixel or two (a screen) are drawn crisp rather than smeared over two pixels.
+    painter.setRenderHint(QPainter::Antialiasing, width >= 2.5);
     if (frame.sides & FrameSide::Top)
         painter.drawLine(r.topLeft(), r.topRight());
     if (frame.sides & FrameSide::Bottom)
