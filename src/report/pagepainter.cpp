@@ -54,24 +54,28 @@ void paintPage(const Layout &layout, int page, QPainter &painter, double pixelsP
     const QSizeF size = layout.pageSetup().pageSizeMm();
     painter.fillRect(QRectF(0, 0, size.width() * k, size.height() * k), Qt::white);
 
-    for (const PlacedBand &band : layout.page(page)) {
-        const QRectF r = scaled(band.rectMm, k);
-        painter.fillRect(r, band.color);
+    // Backgrounds first, then texts, then frame lines: a band's white background must not cover
+    // the line its neighbour drew on their common edge.
+    const std::vector<PlacedBand> bands = layout.page(page);
+    for (const PlacedBand &band : bands)
+        painter.fillRect(scaled(band.rectMm, k), band.color);
+    painter.setPen(Qt::black);
+    for (const PlacedBand &band : bands) {
         for (const PlacedElement &e : band.elements) {
-            const QRectF er = scaled(e.rectMm, k);
-            if (e.opaque && !e.text.isEmpty())
-                painter.fillRect(er, Qt::white);
             if (e.text.isEmpty())
                 continue;
+            const QRectF er = scaled(e.rectMm, k);
+            if (e.opaque)
+                painter.fillRect(er, Qt::white);
             QFont font = e.font.toQFont();
             font.setPointSizeF(e.font.pointSize * pointScale);
             painter.setFont(font);
-            painter.setPen(Qt::black);
             // The layout has already broken the lines; the text is drawn as it stands.
             painter.drawText(er, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, e.text);
         }
-        paintFrame(painter, r, band.frame, k);
     }
+    for (const PlacedBand &band : bands)
+        paintFrame(painter, scaled(band.rectMm, k), band.frame, k);
     painter.restore();
 }
 
