@@ -4,9 +4,13 @@
 
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
+#include <map>
+#include <mutex>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -168,31 +172,105 @@ bool File::tryLock()
     return ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
 }
 
-std::string findCompanion(const std::string &folder, const std::string &stem, const std::string &ext)
+namespace {
+
+std::string lowerAscii(std::string s)
 {
-    auto exists = [](const std::string &p) {
+    for (char &c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string upperAscii(std::string s)
+{
+    for (char &c : s)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool isRegularFile(const std::string &p)
+{
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Folder listings by folder path: lower-case name -> name as spelt on disk. An entry is
+// believed while the folder's modification time is unchanged (creating, removing or
+// renaming an entry changes it). File systems keep that time coarsely (a clock tick, two
+// seconds on FAT), so a listing read soon after a change is not kept: a second change
+// within the same tick would leave the time as it was.
+class FolderListings {
+public:
+    std::string find(const std::string &folder, const std::string &lowerName)
+    {
+        const std::string dirPath = folder.empty() ? "." : folder;
         struct stat st;
-        return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    };
-    auto upper = [](std::string s) { for (char &c : s) c = char(std::toupper(static_cast<unsigned char>(c))); return s; };
-    auto lower = [](std::string s) { for (char &c : s) c = char(std::tolower(static_cast<unsigned char>(c))); return s; };
-    const std::string tries[] = {stem + lower(ext), stem + upper(ext), upper(stem) + upper(ext), lower(stem) + lower(ext)};
-    for (const std::string &t : tries)
-        if (exists(folder + t))
-            return folder + t;
-    // Unusual spelling: list the folder once.
-    DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
-        return {};
-    std::string want = lower(stem + ext), found;
-    while (dirent *e = ::readdir(dir)) {
-        if (lower(e->d_name) == want && exists(folder + e->d_name)) {
-            found = folder + e->d_name;
-            break;
+        if (::stat(dirPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return {};
+        std::lock_guard lock(mutex_);
+        auto it = listings_.find(dirPath);
+        if (it == listings_.end() || it->second.mtime.tv_sec != st.st_mtim.tv_sec ||
+            it->second.mtime.tv_nsec != st.st_mtim.tv_nsec) {
+            if (listings_.size() >= kMaxFolders)
+                listings_.clear();
+            Listing l;
+            l.mtime = st.st_mtim;
+            if (DIR *dir = ::opendir(dirPath.c_str())) {
+                while (dirent *e = ::readdir(dir))
+                    l.names.emplace(lowerAscii(e->d_name), e->d_name);
+                ::closedir(dir);
+            }
+            it = listings_.insert_or_assign(dirPath, std::move(l)).first;
+            if (std::time(nullptr) - st.st_mtim.tv_sec < kSettleSeconds) {
+                // Changed just now: answer from this listing, but read it again next time.
+                std::string found = lookup(it->second, folder, lowerName);
+                listings_.erase(it);
+                return found;
+            }
         }
+        return lookup(it->second, folder, lowerName);
     }
-    ::closedir(dir);
-    return found;
+
+private:
+    static constexpr size_t kMaxFolders = 64;
+    static constexpr long kSettleSeconds = 3;
+    struct Listing {
+        struct timespec mtime {};
+        std::multimap<std::string, std::string> names;
+    };
+
+    static std::string lookup(const Listing &l, const std::string &folder, const std::string &lowerName)
+    {
+        auto [first, last] = l.names.equal_range(lowerName);
+        for (auto n = first; n != last; ++n)
+            if (isRegularFile(folder + n->second))
+                return folder + n->second;
+        return {};
+    }
+
+    std::mutex mutex_;
+    std::map<std::string, Listing> listings_;
+};
+
+FolderListings &folderListings()
+{
+    static FolderListings listings;
+    return listings;
+}
+
+} // namespace
+
+std::string findCompanion(const std::string &folder, const std::string &stem, const std::string &ext,
+                          bool listFolder)
+{
+    const std::string tries[] = {stem + lowerAscii(ext), stem + upperAscii(ext), upperAscii(stem) + upperAscii(ext),
+                                 lowerAscii(stem) + lowerAscii(ext)};
+    for (const std::string &t : tries)
+        if (isRegularFile(folder + t))
+            return folder + t;
+    if (!listFolder)
+        return {};
+    return folderListings().find(folder, lowerAscii(stem + ext));
 }
 
 } // namespace tables

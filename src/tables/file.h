@@ -48,7 +48,11 @@ long count(Kind kind);
 } // namespace faults
 
 // Finds a file beside `path` named `stem + ext` in any letter case (ext with its dot);
-// empty when there is none. Tries the likely spellings before listing the folder.
-std::string findCompanion(const std::string &folder, const std::string &stem, const std::string &ext);
+// empty when there is none. Tries the likely spellings (as given, upper case, lower case)
+// first; only when `listFolder` is set and none exists does it look through the folder's
+// entries. The listing is kept per folder and read again only when the folder's
+// modification time changes, so opening many tables of one folder lists it once.
+std::string findCompanion(const std::string &folder, const std::string &stem, const std::string &ext,
+                          bool listFolder = true);
 
 } // namespace tables
