@@ -2,7 +2,9 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +25,7 @@ constexpr Ldid kLdids[] = {
     {0x24, 860}, {0x25, 850}, {0x26, 866}, {0x37, 850}, {0x40, 852}, {0x4D, 936}, {0x4E, 949},
     {0x4F, 950}, {0x50, 874}, {0x56, 932}, {0x57, 1252}, {0x58, 1252}, {0x59, 1252}, {0x64, 852},
     {0x65, 866}, {0x66, 865}, {0x67, 861}, {0x6A, 737}, {0x6B, 857}, {0x78, 950}, {0x79, 949},
-    {0x7A, 936}, {0x7B, 932}, {0x7C, 874}, {0x7D, 1255}, {0x7E, 1256}, {0x86, 737}, {0x87, 852},
+    {0x7A, 936}, {0x7B, 932}, {0x7C, 874}, {0x7D, 1255}, {0x7E, 1256}, {0x85, 862}, {0x86, 737}, {0x87, 852},
     {0x88, 857}, {0x96, 10007}, {0x97, 10029}, {0x98, 10006}, {0xC8, 1250}, {0xC9, 1251},
     {0xCA, 1254}, {0xCB, 1253},
 };
@@ -36,7 +38,12 @@ std::string iconvName(int cp)
     case 10007: return "MAC-CYRILLIC";
     case 10029: return "MAC-CENTRALEUROPE";
     case 10006: return "MACGREEK";
-    default: return "CP" + std::to_string(cp);
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    default:
+        if (cp >= 28591 && cp <= 28606)
+            return "ISO-8859-" + std::to_string(cp - 28590);
+        return "CP" + std::to_string(cp);
     }
 }
 
@@ -82,8 +89,40 @@ bool isAscii(std::string_view s)
     return true;
 }
 
-// Runs iconv over `in`; an input byte that does not convert is replaced by `bad` and skipped.
-std::string convert(iconv_t cd, std::string_view in, std::string_view bad)
+// Length of the UTF-8 sequence starting at s[i], 0 when it is not a valid one.
+size_t utf8Length(std::string_view s, size_t i)
+{
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c < 0xE0) ? 2 : (c >= 0xE0 && c < 0xF0) ? 3 : (c >= 0xF0 && c < 0xF5) ? 4 : 0;
+    if (len == 0 || i + len > s.size())
+        return 0;
+    for (size_t k = 1; k < len; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return len;
+}
+
+// `in` with every byte that does not start a valid UTF-8 sequence replaced by `bad`.
+std::string cleanUtf8(std::string_view in, std::string_view bad)
+{
+    std::string out;
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size();) {
+        size_t len = utf8Length(in, i);
+        if (len == 0) {
+            out += bad;
+            ++i;
+        } else {
+            out.append(in.substr(i, len));
+            i += len;
+        }
+    }
+    return out;
+}
+
+// Runs iconv over `in`; an input character that does not convert is replaced by `bad` and
+// skipped (one byte of a single-byte code page, one whole character of UTF-8 input).
+std::string convert(iconv_t cd, std::string_view in, std::string_view bad, bool utf8Input)
 {
     std::string out;
     out.reserve(in.size() * 2 + 4);
@@ -99,13 +138,13 @@ std::string convert(iconv_t cd, std::string_view in, std::string_view bad)
         if (r == size_t(-1)) {
             if (errno == E2BIG)
                 continue;
-            // EILSEQ or EINVAL: skip one input byte (for UTF-8 input, one whole character).
+            // EILSEQ or EINVAL: skip the character that does not convert.
             size_t skip = 1;
-            unsigned char c = static_cast<unsigned char>(*src);
-            if (c >= 0xC0 && c < 0xE0) skip = 2;
-            else if (c >= 0xE0 && c < 0xF0) skip = 3;
-            else if (c >= 0xF0) skip = 4;
-            if (skip > left) skip = left;
+            if (utf8Input) {
+                std::string_view rest(src, left);
+                skip = std::max<size_t>(1, utf8Length(rest, 0));
+            }
+            skip = std::min(skip, left);
             src += skip;
             left -= skip;
             out += bad;
@@ -115,6 +154,23 @@ std::string convert(iconv_t cd, std::string_view in, std::string_view bad)
     size_t room = sizeof buf;
     iconv(cd, nullptr, nullptr, &dst, &room);
     out.append(buf, size_t(dst - buf));
+    return out;
+}
+
+// Without a converter: ASCII kept, every other byte (or UTF-8 character) becomes `bad`.
+std::string asciiOnly(std::string_view in, std::string_view bad, bool utf8Input)
+{
+    std::string out;
+    for (size_t i = 0; i < in.size();) {
+        unsigned char c = static_cast<unsigned char>(in[i]);
+        if (c < 0x80) {
+            out += char(c);
+            ++i;
+            continue;
+        }
+        out += bad;
+        i += utf8Input ? std::max<size_t>(1, utf8Length(in, i)) : 1;
+    }
     return out;
 }
 
@@ -142,65 +198,183 @@ uint8_t languageDriverFor(int codePage)
     }
 }
 
-int fromDriverName(std::string_view name)
+namespace {
+
+struct DriverName { const char *name; int cp; };
+// BDE language driver names a dBASE 7 header may carry (the dBASE ones and, since BDE lets a
+// dBASE table use any driver, the Paradox, FoxPro and Borland ones), where the code page
+// cannot be read off the name's digits.
+constexpr DriverName kDriverNames[] = {
+    {"DBHEBREW", 1255}, {"ANCYRR", 1251},   {"CYRR", 866},      {"ANCZECH", 1250}, {"ANCZECHW", 1250},
+    {"ANPOLISH", 1250}, {"ANSISLOV", 1250}, {"ANHUNDC", 1250},  {"FOXCZWIN", 1250}, {"CZECH", 852},
+    {"CZECHW", 852},    {"POLISH", 852},    {"SLOVENE", 852},   {"ANGREEK1", 1253}, {"MSSGRWIN", 1253},
+    {"ANTURK", 1254},   {"TURK", 857},      {"ANHEBREW", 1255}, {"HEBREW", 862},    {"BLWINAR0", 1256},
+    {"ANSIINTL", 1252}, {"ANSINOR4", 1252}, {"ANSISPAN", 1252}, {"ANSISWFN", 1252}, {"FOXDEWIN", 1252},
+    {"FOXNOWIN", 1252}, {"ASCII", 437},     {"INTL", 437},      {"SPANISH", 437},   {"SWEDFIN", 437},
+    {"NORDAN", 865},    {"NORDAN40", 865},  {"ICELAND", 861},   {"JAPAN", 932},     {"CHINA", 936},
+    {"KOREA", 949},     {"TAIWAN", 950},    {"THAI", 874},
+};
+
+bool isKnownCodePage(int cp)
 {
-    std::string n;
-    for (char c : name) {
+    static const int known[] = {437, 737, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869, 874,
+                                932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+    return std::find(std::begin(known), std::end(known), cp) != std::end(known);
+}
+
+// The first run of three or four digits in `s` read as a number, 0 when there is none.
+int firstNumber(std::string_view s)
+{
+    size_t i = 0;
+    while (i < s.size()) {
+        if (!std::isdigit(static_cast<unsigned char>(s[i]))) {
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        int v = 0;
+        while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j])) && j - i < 6)
+            v = v * 10 + (s[j++] - '0');
+        if (j - i >= 3 && j - i <= 5)
+            return v;
+        i = j;
+    }
+    return 0;
+}
+
+std::string upperNoSpace(std::string_view text)
+{
+    std::string t;
+    for (char c : text) {
         if (c == 0)
             break;
-        n += char(std::toupper(static_cast<unsigned char>(c)));
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            t += char(std::toupper(static_cast<unsigned char>(c)));
     }
-    if (n.rfind("DBWIN", 0) == 0)
-        return 1252;
-    if (n == "DBHEBREW")
-        return 1255;
-    size_t start = n.rfind("FOX", 0) == 0 ? 3 : (n.rfind("DB", 0) == 0 ? 2 : std::string::npos);
-    if (start == std::string::npos)
+    return t;
+}
+
+} // namespace
+
+int fromDriverName(std::string_view name)
+{
+    const std::string n = upperNoSpace(name);
+    if (n.empty())
         return 0;
-    int cp = 0, digits = 0;
-    for (size_t i = start; i < n.size() && std::isdigit(static_cast<unsigned char>(n[i])) && digits < 5; ++i, ++digits)
-        cp = cp * 10 + (n[i] - '0');
-    return digits >= 3 ? cp : 0;
+    for (const DriverName &d : kDriverNames)
+        if (n == d.name)
+            return d.cp;
+    if (n.rfind("DBWIN", 0) == 0 || n.rfind("BLLT1", 0) == 0)
+        return 1252; // dBASE Windows ANSI drivers, Borland Latin-1 drivers
+    // DB437US0, DB866RU0, FOXDE437, SYDC850, ORAWE850, BGPD1251, INTL850 ...
+    int cp = firstNumber(n);
+    return isKnownCodePage(cp) ? cp : 0;
 }
 
 int fromCpgText(std::string_view text)
 {
-    std::string t;
-    for (char c : text)
-        if (!std::isspace(static_cast<unsigned char>(c)))
-            t += char(std::toupper(static_cast<unsigned char>(c)));
+    const std::string t = upperNoSpace(text);
+    if (t.empty())
+        return 0;
     if (t == "UTF-8" || t == "UTF8" || t == "65001")
         return 65001;
-    if (t.rfind("ISO", 0) == 0 || t.rfind("88591", 0) == 0)
-        return 1252; // Latin-1 is close enough to 1252 for names
-    size_t i = 0;
-    while (i < t.size() && !std::isdigit(static_cast<unsigned char>(t[i])))
-        ++i;
-    int cp = 0, digits = 0;
-    for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])) && digits < 5; ++i, ++digits)
-        cp = cp * 10 + (t[i] - '0');
-    return digits >= 3 ? cp : 0;
+    if (t.rfind("KOI8", 0) == 0)
+        return t.find('U') != std::string::npos ? 21866 : 20866;
+    if (t == "20866" || t == "21866")
+        return t == "20866" ? 20866 : 21866;
+    size_t iso = t.find("8859");
+    if (iso != std::string::npos) {
+        // ISO-8859-5, ISO88591, 8859_1 ...
+        size_t i = iso + 4;
+        while (i < t.size() && !std::isdigit(static_cast<unsigned char>(t[i])))
+            ++i;
+        int part = 0;
+        while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])) && part < 100)
+            part = part * 10 + (t[i++] - '0');
+        return part >= 1 && part <= 16 ? 28590 + part : 0;
+    }
+    if (t.size() == 5 && t.rfind("2859", 0) == 0 && t[4] >= '1' && t[4] <= '9')
+        return 28590 + (t[4] - '0'); // 28591 ... 28599
+    int cp = firstNumber(t);
+    return isKnownCodePage(cp) ? cp : 0;
 }
+
+namespace {
+
+// Russian letter frequencies per thousand letters, а..я.
+constexpr int kLetterFrequency[32] = {80, 16, 45, 17, 30, 85, 9,  16, 74, 12, 35, 44, 32, 67, 110, 28,
+                                      47, 55, 63, 26, 3,  10, 5,  14, 7,  4,  1,  19, 17, 3,  6,   20};
+constexpr int kStrongPenalty = -40; // a byte that plain text in this code page hardly ever holds
+constexpr int kMildPenalty = -10;   // punctuation and signs: possible, but not letters
+
+int letterScore(int index) { return kLetterFrequency[index] + 5; }
+
+// How likely byte `c` (>= 0x80) is in Russian text written in cp1251.
+int score1251(unsigned char c)
+{
+    if (c >= 0xC0)
+        return letterScore((c - 0xC0) % 32);
+    switch (c) {
+    case 0xA8: case 0xB8: return letterScore(5);        // Ё ё
+    case 0xAA: case 0xBA: case 0xAF: case 0xBF:        // Є є Ї ї
+    case 0xB2: case 0xB3: case 0xA5: case 0xB4:        // І і Ґ ґ
+    case 0xA1: case 0xA2: return 8;                    // Ў ў
+    case 0xB9: return 0;                               // №
+    case 0x85: case 0x93: case 0x94: case 0x96: case 0x97: case 0xA0: case 0xAB: case 0xBB: case 0xB0:
+        return kMildPenalty;                           // … “ ” – — nbsp « » °
+    default: return kStrongPenalty;
+    }
+}
+
+// How likely byte `c` (>= 0x80) is in Russian text written in cp866.
+int score866(unsigned char c)
+{
+    if (c < 0xA0)
+        return letterScore(c - 0x80);                  // А..Я
+    if (c < 0xB0)
+        return letterScore(c - 0xA0);                  // а..п
+    if (c < 0xE0)
+        return kStrongPenalty;                         // box drawing
+    if (c < 0xF0)
+        return letterScore(c - 0xE0 + 16);             // р..я
+    if (c <= 0xF1)
+        return letterScore(5);                         // Ё ё
+    if (c <= 0xF7)
+        return 8;                                      // Є є Ї ї Ў ў
+    if (c == 0xFC)
+        return 0;                                      // №
+    return kMildPenalty;                               // ° ∙ · √ ¤ ■ nbsp
+}
+
+bool isAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+} // namespace
 
 int guessCyrillic(std::string_view sample)
 {
-    // In cp1251 the lower-case letters а..я are 0xE0..0xFF and the upper-case 0xC0..0xDF;
-    // in cp866 а..п are 0xA0..0xAF, р..я 0xE0..0xEF, upper case 0x80..0x9F, and 0xB0..0xDF
-    // are box-drawing characters that names and words do not use. Score both readings.
-    long score866 = 0, score1251 = 0, high = 0;
-    for (unsigned char c : sample) {
+    // Each high byte is scored as a letter of Russian text in either code page (frequent
+    // letters score high, box drawing and control-like signs score low). Cyrillic words are
+    // runs of high bytes; a high byte alone between Latin letters is an accented letter of a
+    // Western code page (penedès, Müller), and then the text is not Cyrillic at all.
+    long s866 = 0, s1251 = 0, high = 0, insideLatin = 0;
+    const size_t n = sample.size();
+    for (size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(sample[i]);
         if (c < 0x80)
             continue;
         ++high;
-        if (c >= 0xA0 && c <= 0xAF) { score866 += 2; score1251 -= 1; }       // 866 а..п; 1251 rare signs
-        else if (c >= 0xB0 && c <= 0xDF) { score866 -= 2; score1251 += (c >= 0xC0 ? 1 : 0); }
-        else if (c >= 0xE0 && c <= 0xEF) { score866 += 1; score1251 += 2; }  // both lower case
-        else if (c >= 0xF0) { score1251 += 2; score866 += (c <= 0xF1 ? 1 : -1); }
-        else if (c >= 0x80 && c <= 0x9F) { score866 += 1; score1251 -= 2; }   // 866 upper; 1251 controls
+        s866 += score866(c);
+        s1251 += score1251(c);
+        const unsigned char prev = i > 0 ? static_cast<unsigned char>(sample[i - 1]) : ' ';
+        const unsigned char next = i + 1 < n ? static_cast<unsigned char>(sample[i + 1]) : ' ';
+        if (prev < 0x80 && next < 0x80 && (isAsciiLetter(prev) || isAsciiLetter(next)))
+            ++insideLatin;
     }
-    if (high == 0)
+    if (high == 0 || insideLatin * 2 > high)
         return 0;
-    return score866 > score1251 ? 866 : 1251;
+    if (s866 <= 0 && s1251 <= 0)
+        return 0;
+    return s866 > s1251 ? 866 : 1251;
 }
 
 int localeDefault()
@@ -222,42 +396,50 @@ int localeDefault()
 
 std::string toUtf8(std::string_view bytes, int codePage)
 {
-    if (isAscii(bytes) || codePage == 65001)
+    static const std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+    if (isAscii(bytes))
         return std::string(bytes);
+    if (codePage == 65001)
+        return cleanUtf8(bytes, kReplacement);
     if (codePage == 0)
         codePage = 1252;
     Converters &c = converters();
     iconv_t cd = c.get(codePage, true);
     if (cd == iconv_t(-1))
         cd = c.get(1252, true);
+    if (cd == iconv_t(-1))
+        return asciiOnly(bytes, kReplacement, false);
     std::lock_guard lock(c.mutex());
-    return convert(cd, bytes, "\xEF\xBF\xBD");
+    return convert(cd, bytes, kReplacement, false);
 }
 
 std::string fromUtf8(std::string_view utf8, int codePage)
 {
-    if (isAscii(utf8) || codePage == 65001)
+    if (isAscii(utf8))
         return std::string(utf8);
+    if (codePage == 65001)
+        return cleanUtf8(utf8, "?");
     if (codePage == 0)
         codePage = 1252;
     Converters &c = converters();
     iconv_t cd = c.get(codePage, false);
     if (cd == iconv_t(-1))
         cd = c.get(1252, false);
+    if (cd == iconv_t(-1))
+        return asciiOnly(utf8, "?", true);
     std::lock_guard lock(c.mutex());
-    return convert(cd, utf8, "?");
+    return convert(cd, utf8, "?", true);
 }
 
 std::string leftChars(std::string_view utf8, size_t n)
 {
     size_t i = 0, count = 0;
     while (i < utf8.size() && count < n) {
-        unsigned char c = static_cast<unsigned char>(utf8[i]);
-        size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        i += len;
+        // A byte that starts no valid sequence counts as one character of its own.
+        i += std::max<size_t>(1, utf8Length(utf8, i));
         ++count;
     }
-    return std::string(utf8.substr(0, std::min(i, utf8.size())));
+    return std::string(utf8.substr(0, i));
 }
 
 } // namespace tables::codepage

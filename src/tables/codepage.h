@@ -12,12 +12,15 @@ int fromLanguageDriver(uint8_t id);
 int fromDriverName(std::string_view name);
 // The language driver id we write for a code page (1251 -> 0xC9, ...); 0 when there is none.
 uint8_t languageDriverFor(int codePage);
-// A .cpg file's text ("CP1251", "1251", "UTF-8", "ANSI 1251" ...) -> code page; 0 = not understood.
-// 65001 stands for UTF-8.
+// A .cpg file's text ("CP1251", "1251", "UTF-8", "ANSI 1251", "KOI8-R", "ISO-8859-5" ...) ->
+// code page; 0 = not understood. 65001 stands for UTF-8, 20866/21866 for KOI8-R/KOI8-U,
+// 28591..28606 for ISO-8859-1..16.
 int fromCpgText(std::string_view text);
 
-// DOS or Windows Cyrillic, told apart by the letters a sample of text uses: 866 or 1251,
-// or 0 when the sample has no byte above 0x7F to judge by.
+// DOS or Windows Cyrillic, told apart by the letters a sample of text uses: 866 or 1251.
+// 0 when there is nothing to judge by: no byte above 0x7F, high bytes that read as Cyrillic
+// in neither code page, or high bytes standing alone inside Latin words (the accented
+// letters of a Western code page).
 int guessCyrillic(std::string_view sample);
 // The code page of the user's locale for text without a mark (1251 for a Russian locale,
 // else 1252; UTF-8 locales count by their language).
