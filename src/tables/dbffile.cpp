@@ -21,6 +21,7 @@ constexpr size_t kBlockBytes = 64 * 1024;   // one cache block of records
 constexpr size_t kCacheBlocks = 8;
 constexpr size_t kMemoLimit = 64 * 1024;    // memo text kept for display
 constexpr int64_t kDayOfJdn = 1721425;      // Julian day number - proleptic Gregorian day number
+constexpr double kDayMs = 86400000.0;
 
 std::string upper(std::string s)
 {
@@ -68,7 +69,7 @@ int64_t flippedBe32(const uint8_t *p)
 }
 
 // Big-endian double stored so that bytes sort: positives have the sign bit set, negatives
-// are all inverted (dBASE 7 O and @).
+// are all inverted (dBASE 7 O).
 double sortableDouble(const uint8_t *p)
 {
     uint64_t bits = bytes::be64(p);
@@ -77,6 +78,13 @@ double sortableDouble(const uint8_t *p)
     else
         bits = ~bits;
     return bytes::doubleFromBits(bits);
+}
+
+std::string hexByte(uint8_t v)
+{
+    char b[4];
+    std::snprintf(b, sizeof b, "%02X", v);
+    return b;
 }
 
 bool allBytes(std::string_view s, char c)
@@ -119,7 +127,8 @@ void DbfFile::parseHeader()
         failFile(path, "файл слишком короткий для таблицы dBASE (" + std::to_string(fileSize_) + " байт)");
 
     uint8_t fixed[32];
-    file_.readAt(fixed, 32, 0);
+    if (file_.readAt(fixed, 32, 0) < 32)
+        failFile(path, "не удалось прочитать заголовок");
     version_ = fixed[0];
     headerLength_ = bytes::le16(fixed + 8);
     recordLength_ = bytes::le16(fixed + 10);
@@ -129,24 +138,25 @@ void DbfFile::parseHeader()
     static const uint8_t known[] = {0x02, 0x03, 0x04, 0x05, 0x07, 0x30, 0x31, 0x32, 0x43, 0x63, 0x7B, 0x83,
                                     0x87, 0x8B, 0x8C, 0x8E, 0xCB, 0xE5, 0xF5, 0xFB};
     if (std::find(std::begin(known), std::end(known), version_) == std::end(known))
-        failFile(path, "это не таблица dBASE (неизвестный код версии 0x" +
-                           [](uint8_t v) { char b[4]; std::snprintf(b, sizeof b, "%02X", v); return std::string(b); }(version_) + ")");
+        failFile(path, "это не таблица dBASE (неизвестный код версии 0x" + hexByte(version_) + ")");
 
     const int start = level7_ ? 68 : 32;
     const int size = level7_ ? 48 : 32;
     bool plausible = headerLength_ >= start + 1 && headerLength_ <= fileSize_ && recordLength_ >= 1;
     if (version_ == 0x02 && !plausible) {
         std::vector<uint8_t> h(size_t(std::min<int64_t>(fileSize_, 521)));
-        file_.readAt(h.data(), h.size(), 0);
+        if (file_.readAt(h.data(), h.size(), 0) < h.size())
+            failFile(path, "не удалось прочитать заголовок");
         parseDbase2(h);
         return;
     }
     if (headerLength_ < start + 1)
-        failFile(path, "повреждён заголовок: длина заголовка " + std::to_string(headerLength_) + " меньше " +
-                           std::to_string(start + 1));
+        failFile(path, "повреждён заголовок: длина заголовка " + std::to_string(headerLength_) +
+                           " байт, а должна быть не меньше " + std::to_string(start + 1));
     if (headerLength_ > fileSize_)
         failFile(path, "повреждён заголовок: длина заголовка " + std::to_string(headerLength_) +
-                           " больше размера файла " + std::to_string(fileSize_));
+                           " байт больше размера файла (" + std::to_string(fileSize_) +
+                           " байт), файл обрезан или повреждён");
     if (recordLength_ < 1)
         failFile(path, "повреждён заголовок: длина записи равна нулю");
 
@@ -157,55 +167,81 @@ void DbfFile::parseHeader()
     ldid_ = h[29];
     if (level7_)
         driverName_ = std::string(reinterpret_cast<const char *>(h.data() + 32), 32).c_str();
+    if (!foxPro_ && h[15] == 1)
+        addWarning("таблица зашифрована (dBASE IV PROTECT), значения показаны так, как записаны");
 
-    int offset = 1;
-    int bit = 0;
+    // Field descriptors up to the 0x0D terminator. Each must lie inside the header.
+    struct Descriptor { std::string name; char type; int length; int decimals; uint8_t flags; };
+    std::vector<Descriptor> raw;
     bool terminated = false;
     int pos = start;
-    while (pos + size <= headerLength_) {
-        if (h[size_t(pos)] == 0x0D) {
+    while (pos < headerLength_) {
+        const uint8_t *d = h.data() + pos;
+        if (d[0] == 0x0D) {
             terminated = true;
             break;
         }
-        const uint8_t *d = h.data() + pos;
-        FieldDef f;
-        std::string rawName = level7_ ? std::string(reinterpret_cast<const char *>(d), 32)
-                                      : std::string(reinterpret_cast<const char *>(d), 11);
-        rawName = rawName.c_str();
-        f.name = trimRight(rawName);
-        f.nativeType = char(level7_ ? d[32] : d[11]);
-        f.width = level7_ ? d[33] : d[16];
+        if (pos + size > headerLength_)
+            failFile(path, "повреждён заголовок: описание поля " + std::to_string(raw.size() + 1) +
+                               " выходит за конец заголовка (" + std::to_string(headerLength_) + " байт)");
+        Descriptor f;
+        f.name = std::string(reinterpret_cast<const char *>(d), level7_ ? 32 : 11).c_str();
+        f.type = char(level7_ ? d[32] : d[11]);
+        f.length = level7_ ? d[33] : d[16];
         f.decimals = level7_ ? d[34] : d[17];
-        uint8_t flags = foxPro_ ? d[18] : 0;
-        if (f.nativeType == 'C' && !level7_ && f.decimals > 0) {
-            // Clipper and FoxPro keep the high byte of a long character width in the decimals.
-            f.width += 256 * f.decimals;
+        f.flags = foxPro_ ? d[18] : 0;
+        raw.push_back(std::move(f));
+        pos += size;
+    }
+
+    // Clipper, Harbour and FoxPro keep the high byte of a long character width in the decimal
+    // count. dBASE writes 0 there for C, so the rule is safe, unless the record length shows
+    // that a writer put something else in that byte.
+    auto widthSum = [&](bool clipper) {
+        int64_t sum = 1;
+        for (const Descriptor &f : raw)
+            sum += f.type == 'C' && clipper && !level7_ ? f.length + 256 * f.decimals : f.length;
+        return sum;
+    };
+    const bool clipper = !(widthSum(true) != recordLength_ && widthSum(false) == recordLength_);
+    const int64_t used = widthSum(clipper);
+    if (used > recordLength_)
+        failRecordLength(used);
+    if (!terminated && used != recordLength_)
+        failFile(path, "повреждён заголовок: описания полей не помещаются в заголовок длиной " +
+                           std::to_string(headerLength_) + " байт (нет конца списка полей)");
+
+    int offset = 1;
+    int bit = 0;
+    for (const Descriptor &d : raw) {
+        FieldDef f;
+        f.name = trimRight(d.name);
+        f.nativeType = d.type;
+        f.width = d.length;
+        f.decimals = d.decimals;
+        if (d.type == 'C' && clipper && !level7_) {
+            f.width += 256 * d.decimals;
             f.decimals = 0;
         }
         f.offset = offset;
         offset += f.width;
-        pos += size;
-        if (foxPro_ && (flags & 0x01)) {
-            if (f.nativeType == '0') {
+        if (foxPro_ && (d.flags & 0x01)) {
+            if (f.nativeType == '0' && nullFlagsOffset_ < 0) {
                 nullFlagsOffset_ = f.offset;
                 nullFlagsWidth_ = f.width;
             }
-            continue; // system column, not presented
+            continue; // system column (_NullFlags), not presented
         }
-        f.nullable = (flags & 0x02) != 0;
-        f.binary = (flags & 0x04) != 0;
+        f.nullable = foxPro_ && (d.flags & 0x02) != 0;
+        f.binary = foxPro_ && (d.flags & 0x04) != 0;
+        // _NullFlags: in field order, a V or Q field first gets the bit that says "shorter
+        // than the width", then a nullable field gets its NULL bit.
         if (foxPro_ && (f.nativeType == 'V' || f.nativeType == 'Q'))
             f.varLengthBit = bit++;
         if (f.nullable)
             f.nullBit = bit++;
         fields_.push_back(std::move(f));
     }
-    (void)terminated;
-    if (offset > recordLength_)
-        failFile(path, "повреждён заголовок: поля занимают " + std::to_string(offset) +
-                           " байт, а длина записи " + std::to_string(recordLength_));
-    if (nullFlagsOffset_ >= 0 && nullFlagsOffset_ + nullFlagsWidth_ > recordLength_)
-        nullFlagsOffset_ = -1;
 
     // Type and size as presented.
     for (FieldDef &f : fields_) {
@@ -234,23 +270,48 @@ void DbfFile::parseHeader()
         }
     }
 
-    int64_t fitting = (fileSize_ - headerLength_) / recordLength_;
-    int64_t stated = bytes::le32(h.data() + 4);
-    count_ = std::min(stated, fitting);
-    if (stated > fitting)
-        warning_ = "Файл «" + path + "»: в заголовке указано записей: " + std::to_string(stated) +
-                   ", в файле есть только " + std::to_string(fitting) + " (файл обрезан или повреждён)";
-    flushedCount_ = count_;
-    recordsPerBlock_ = std::max<int64_t>(1, int64_t(kBlockBytes) / recordLength_);
+    setCount(bytes::le32(h.data() + 4));
+    decodeNames();
+}
 
-    // Names in the table's code page: decode only when they need it.
+void DbfFile::decodeNames()
+{
+    // Names are in the table's code page: decode only when they need it.
     bool ascii = true;
     for (const FieldDef &f : fields_)
         for (unsigned char c : f.name)
             ascii = ascii && c < 0x80;
-    if (!ascii)
-        for (FieldDef &f : fields_)
-            f.name = codepage::toUtf8(f.name, codePage());
+    if (ascii)
+        return;
+    const int cp = codePage();
+    for (FieldDef &f : fields_)
+        f.name = codepage::toUtf8(f.name, cp);
+}
+
+void DbfFile::failRecordLength(int64_t needed) const
+{
+    failFile(file_.path(), "повреждён заголовок: длина записи " + std::to_string(recordLength_) +
+                               " байт меньше, чем занимают поля (" + std::to_string(needed) +
+                               " байт вместе с признаком удаления)");
+}
+
+void DbfFile::setCount(int64_t stated)
+{
+    // The header's count is believed as far as the file holds whole records.
+    const int64_t fitting = std::max<int64_t>(0, (fileSize_ - headerLength_) / recordLength_);
+    count_ = flushedCount_ = std::min(stated, fitting);
+    if (stated > fitting)
+        addWarning("в заголовке указано записей: " + std::to_string(stated) + ", в файле есть только " +
+                   std::to_string(fitting) + " (файл обрезан или повреждён)");
+    recordsPerBlock_ = std::max<int64_t>(1, int64_t(kBlockBytes) / recordLength_);
+}
+
+void DbfFile::addWarning(const std::string &what)
+{
+    if (warning_.empty())
+        warning_ = "Файл «" + file_.path() + "»: " + what;
+    else
+        warning_ += "; " + what;
 }
 
 void DbfFile::parseDbase2(const std::vector<uint8_t> &h)
@@ -284,15 +345,24 @@ void DbfFile::parseDbase2(const std::vector<uint8_t> &h)
         fields_.push_back(std::move(f));
     }
     if (offset > recordLength_)
-        failFile(path, "повреждён заголовок: поля не умещаются в запись");
-    int64_t fitting = (fileSize_ - headerLength_) / recordLength_;
-    int64_t stated = bytes::le16(h.data() + 1);
-    count_ = flushedCount_ = std::min(stated, std::max<int64_t>(fitting, 0));
-    if (stated > fitting)
-        warning_ = "Файл «" + path + "»: в заголовке указано записей: " + std::to_string(stated) +
-                   ", в файле есть только " + std::to_string(std::max<int64_t>(fitting, 0));
-    recordsPerBlock_ = std::max<int64_t>(1, int64_t(kBlockBytes) / recordLength_);
+        failRecordLength(offset);
+    setCount(bytes::le16(h.data() + 1));
+    decodeNames();
 }
+
+namespace {
+
+// Folder (with its trailing slash) and file name without extension of a path.
+std::pair<std::string, std::string> folderAndStem(const std::string &p)
+{
+    size_t slash = p.find_last_of('/');
+    std::string folder = slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? p : p.substr(slash + 1);
+    size_t dot = base.find_last_of('.');
+    return {folder, dot == std::string::npos ? base : base.substr(0, dot)};
+}
+
+} // namespace
 
 int DbfFile::codePage() const
 {
@@ -302,14 +372,10 @@ int DbfFile::codePage() const
     if (cp == 0)
         cp = codepage::fromLanguageDriver(ldid_);
     if (cp == 0) {
-        // No mark in the header: a .cpg file beside the table, then a look at the text.
-        const std::string &p = file_.path();
-        size_t slash = p.find_last_of('/');
-        std::string folder = slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
-        std::string base = slash == std::string::npos ? p : p.substr(slash + 1);
-        size_t dot = base.find_last_of('.');
-        std::string stem = dot == std::string::npos ? base : base.substr(0, dot);
-        std::string cpg = findCompanion(folder, stem, ".cpg");
+        // No mark in the header: a .cpg file beside the table (GDAL, ArcGIS). Only the likely
+        // spellings are tried; most tables have none, and a folder may hold thousands.
+        auto [folder, stem] = folderAndStem(file_.path());
+        std::string cpg = findCompanion(folder, stem, ".cpg", false);
         if (!cpg.empty()) {
             try {
                 File f(cpg, File::ReadOnly);
@@ -319,36 +385,24 @@ int DbfFile::codePage() const
             } catch (const Error &) {
             }
         }
-        if (cp == 0) {
-            std::string sample;
-            for (const FieldDef &f : fields_)
-                sample += f.name;
-            int64_t n = std::min<int64_t>(count_, 64);
+    }
+    if (cp == 0) {
+        // Then the text itself: DOS or Windows Cyrillic, else the user's locale.
+        std::string sample;
+        for (const FieldDef &f : fields_)
+            sample += f.name + ' ';
+        try {
+            const int64_t n = std::min<int64_t>(count_, 64);
             for (int64_t r = 0; r < n; ++r)
-                for (const FieldDef &f : fields_)
-                    if (f.nativeType == 'C')
-                        sample += rawField(r, int(&f - fields_.data()));
-            cp = codepage::guessCyrillic(sample);
-            bool high = std::any_of(sample.begin(), sample.end(), [](char c) { return (unsigned char)c >= 0x80; });
-            if (cp != 0) {
-                // Text with high bytes: Cyrillic if it reads as Cyrillic, else the locale's.
-                int loc = codepage::localeDefault();
-                if (loc != 1251 && loc != 866) {
-                    // Only trust the Cyrillic guess when most high bytes are letters of it.
-                    long letters = 0, highCount = 0;
-                    for (unsigned char c : sample)
-                        if (c >= 0x80) {
-                            ++highCount;
-                            if (cp == 1251 ? c >= 0xC0 : (c < 0xB0 || (c >= 0xE0 && c < 0xF2)))
-                                ++letters;
-                        }
-                    if (letters * 10 < highCount * 9)
-                        cp = loc;
-                }
-            } else if (!high) {
-                cp = codepage::localeDefault();
-            }
+                for (size_t i = 0; i < fields_.size(); ++i)
+                    if (fields_[i].nativeType == 'C' && !fields_[i].binary)
+                        sample += trimRight(rawField(r, int(i))) + ' ';
+        } catch (const Error &) {
+            // A record area that cannot be read: judge by what was read.
         }
+        cp = codepage::guessCyrillic(sample);
+        if (cp == 0)
+            cp = codepage::localeDefault();
     }
     codePage_ = cp;
     return cp;
@@ -371,7 +425,8 @@ const uint8_t *DbfFile::recordPtr(int64_t record) const
         return pending_.data() + size_t(record - flushedCount_) * size_t(recordLength_);
     int64_t first = record - record % recordsPerBlock_;
     for (auto it = cache_.begin(); it != cache_.end(); ++it) {
-        if (it->first == first) {
+        // A block cached before more records were written may be shorter than it is now.
+        if (it->first == first && size_t(record - first) * size_t(recordLength_) < it->data.size()) {
             if (it != cache_.begin())
                 cache_.splice(cache_.begin(), cache_, it);
             return cache_.front().data.data() + size_t(record - first) * size_t(recordLength_);
@@ -423,28 +478,44 @@ std::string DbfFile::fieldText(int64_t record, int field) const
     }
 }
 
+bool DbfFile::hasMemoFields() const
+{
+    for (const FieldDef &f : fields_)
+        if (std::strchr("MGPW", f.nativeType) || (f.nativeType == 'B' && !foxPro_))
+            return true;
+    return false;
+}
+
+std::string DbfFile::warning() const
+{
+    std::string w = warning_;
+    if (hasMemoFields() && !memo()) {
+        const std::string what = memoError_ + ", значения полей примечаний не показаны";
+        w += w.empty() ? "Файл «" + file_.path() + "»: " + what : "; " + what;
+    }
+    return w;
+}
+
 MemoFile *DbfFile::memo() const
 {
     if (memoTried_)
         return memo_.get();
     memoTried_ = true;
-    const std::string &p = file_.path();
-    size_t slash = p.find_last_of('/');
-    std::string folder = slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? p : p.substr(slash + 1);
-    size_t dot = base.find_last_of('.');
-    std::string stem = dot == std::string::npos ? base : base.substr(0, dot);
-    bool fox = foxPro_ || version_ == 0xF5 || version_ == 0xFB;
-    std::string memoPath = findCompanion(folder, stem, fox ? ".fpt" : ".dbt");
+    auto [folder, stem] = folderAndStem(file_.path());
+    // .fpt for FoxPro; .dbt of the dBASE III kind (text ended by 0x1A) for dBASE III+,
+    // Clipper and Visual Objects, of the dBASE IV kind (blocks with a length) otherwise.
+    const bool fox = foxPro_ || version_ == 0xF5 || version_ == 0xFB;
+    const char *ext = fox ? ".fpt" : ".dbt";
+    std::string memoPath = findCompanion(folder, stem, ext);
     if (memoPath.empty()) {
-        memoError_ = std::string("нет файла примечаний ") + (fox ? ".fpt" : ".dbt");
+        memoError_ = "нет файла примечаний «" + stem + ext + "»";
         return nullptr;
     }
+    const bool iv = level7_ || version_ == 0x8B || version_ == 0x8E || version_ == 0xCB || version_ == 0x7B;
     try {
-        MemoFile::Kind kind = fox ? MemoFile::Fpt : (version_ == 0x83 ? MemoFile::DbtIII : MemoFile::DbtIV);
-        memo_ = std::make_unique<MemoFile>(memoPath, kind);
-    } catch (const Error &) {
-        memoError_ = "файл примечаний повреждён";
+        memo_ = std::make_unique<MemoFile>(memoPath, fox ? MemoFile::Fpt : iv ? MemoFile::DbtIV : MemoFile::DbtIII);
+    } catch (const Error &e) {
+        memoError_ = std::string("файл примечаний не читается: ") + e.what();
     }
     return memo_.get();
 }
@@ -467,10 +538,11 @@ Value DbfFile::value(int64_t record, int field) const
     Value v;
     switch (f.nativeType) {
     case 'C': {
+        // The VFP binary flag (NOCPTRANS) only means "never translated": still text.
         std::string t = trimRight(raw);
         if (t.empty())
             return Value::null();
-        return Value::ofText(f.binary ? t : decodeText(t));
+        return Value::ofText(decodeText(t));
     }
     case 'V': case 'Q': {
         size_t len = raw.size();
@@ -486,7 +558,7 @@ Value DbfFile::value(int64_t record, int field) const
         std::string t = trimRight(data);
         if (t.empty())
             return Value::null();
-        return Value::ofText(f.binary ? t : decodeText(t));
+        return Value::ofText(decodeText(t));
     }
     case 'N': case 'F': {
         std::string t = trim(raw);
@@ -531,8 +603,11 @@ Value DbfFile::value(int64_t record, int field) const
             if (t.empty())
                 return Value::null();
             for (char c : t) {
-                if (!std::isdigit(static_cast<unsigned char>(c)))
-                    return Value::null();
+                if (!std::isdigit(static_cast<unsigned char>(c))) {
+                    v.kind = Value::Kind::Missing;
+                    v.text = "повреждена ссылка на примечание: «" + t + "»";
+                    return v;
+                }
                 block = block * 10 + uint64_t(c - '0');
                 if (block > (1ull << 40))
                     break;
@@ -550,6 +625,8 @@ Value DbfFile::value(int64_t record, int field) const
         try {
             uint64_t total = 0;
             std::string data = m->read(block, text ? kMemoLimit : 0, &total);
+            if (total == 0)
+                return Value::null(); // an empty memo
             if (text) {
                 v.kind = Value::Kind::Memo;
                 v.text = decodeText(data);
@@ -558,9 +635,9 @@ Value DbfFile::value(int64_t record, int field) const
                 v.kind = Value::Kind::Binary;
                 v.size = int64_t(total);
             }
-        } catch (const Error &) {
+        } catch (const Error &e) {
             v.kind = Value::Kind::Missing;
-            v.text = "примечание повреждено";
+            v.text = std::string("примечание не читается: ") + e.what();
         }
         return v;
     }
@@ -575,10 +652,17 @@ Value DbfFile::value(int64_t record, int field) const
     case 'T': {
         if (f.width != 8 || allBytes(raw, '\0') || allBytes(raw, ' '))
             return Value::null();
+        // u32 Julian day number, u32 milliseconds since midnight. Visual FoxPro keeps whole
+        // seconds but writes the milliseconds with rounding noise (61984999 for 17:13:05).
         int64_t jdn = bytes::le32(p);
         int64_t ms = bytes::le32(p + 4);
-        if (jdn <= kDayOfJdn)
+        if (jdn <= kDayOfJdn || ms > int64_t(kDayMs))
             return Value::null();
+        ms = (ms + 500) / 1000 * 1000;
+        if (ms == int64_t(kDayMs)) {
+            ++jdn;
+            ms = 0;
+        }
         v.kind = Value::Kind::DateTime;
         v.integer = jdn - kDayOfJdn;
         v.ms = ms;
@@ -602,13 +686,18 @@ Value DbfFile::value(int64_t record, int field) const
     case '@': {
         if (f.width != 8 || allBytes(raw, '\0'))
             return Value::null();
-        double msTotal = sortableDouble(p);
-        if (!(msTotal > 0) || msTotal > 1e15)
-            return Value::null();
+        // Milliseconds as a big-endian double, day 1 = 0001-01-01 (the BDE time stamp). Some
+        // writers store it in the sortable form of O (sign bit set for positive values);
+        // a time stamp is never negative, so a set sign bit can only mean that form.
+        double msTotal = bytes::doubleFromBits(bytes::be64(p));
+        if (std::signbit(msTotal))
+            msTotal = -msTotal;
+        if (!(msTotal >= kDayMs) || msTotal >= kDayMs * 3652060.0)
+            return Value::null(); // before 0001-01-01 or after 9999-12-31
         int64_t total = int64_t(std::llround(msTotal));
         v.kind = Value::Kind::DateTime;
-        v.integer = total / 86400000;
-        v.ms = total % 86400000;
+        v.integer = total / int64_t(kDayMs);
+        v.ms = total % int64_t(kDayMs);
         return v;
     }
     default: {
@@ -671,7 +760,7 @@ void DbfFile::markDeleted(int64_t record)
     pendingDeletes_.insert(record);
     int64_t first = record - record % recordsPerBlock_;
     for (Block &b : cache_)
-        if (b.first == first)
+        if (b.first == first && size_t(record - first) * size_t(recordLength_) < b.data.size())
             b.data[size_t(record - first) * size_t(recordLength_)] = '*';
 }
 
@@ -712,8 +801,10 @@ void DbfFile::flush()
     pendingDeletes_.clear();
     int64_t written = count_;
     writeHeaderCount();
-    // The buffered records are on disk now; reads go to the cache from here on.
+    // The buffered records are on disk now; reads go to the cache from here on. A cached block
+    // that ended at the old last record is shorter than the block now is: drop it.
     pending_.clear();
+    cache_.remove_if([this](const Block &b) { return b.data.size() < size_t(recordsPerBlock_) * size_t(recordLength_); });
     flushedCount_ = written;
 }
 

@@ -32,7 +32,9 @@ public:
     int64_t recordCount() const override { return count_; }
     bool isDeleted(int64_t record) const override;
     Value value(int64_t record, int field) const override;
-    std::string warning() const override { return warning_; }
+    // Damage found on opening (a header count beyond the data), and a memo file that the
+    // table needs but that is missing or unreadable.
+    std::string warning() const override;
 
     const std::string &path() const { return file_.path(); }
     uint8_t version() const { return version_; }
@@ -63,6 +65,11 @@ public:
 private:
     void parseHeader();
     void parseDbase2(const std::vector<uint8_t> &h);
+    void setCount(int64_t stated);
+    void decodeNames();
+    [[noreturn]] void failRecordLength(int64_t needed) const;
+    void addWarning(const std::string &what);
+    bool hasMemoFields() const;
     const uint8_t *recordPtr(int64_t record) const;
     MemoFile *memo() const;
     std::string decodeText(std::string_view bytes) const;
