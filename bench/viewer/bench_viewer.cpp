@@ -27,12 +27,13 @@ namespace {
 
 double ms(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
-// Cyrillic in code page 1251 (the table says so in its header): А..я are 0xC0..0xFF.
+// Cyrillic in code page 1251 (the table says so in its header): А..я are 0xC0..0xFF, Ё 0xA8,
+// ё 0xB8; the texts below hold nothing else outside ASCII.
 std::string cp1251(const char16_t *s)
 {
     std::string out;
     for (; *s; ++s)
-        out += (*s >= u'А' && *s <= u'я') ? char(0xC0 + (*s - u'А')) : char(*s);
+        out += *s == u'Ё' ? '\xA8' : *s == u'ё' ? '\xB8' : (*s >= u'А' && *s <= u'я') ? char(0xC0 + (*s - u'А')) : char(*s);
     return out;
 }
 
