@@ -296,16 +296,20 @@ void MdxIndex::markDirty(uint32_t page)
 
 uint32_t MdxIndex::allocate(Tag &t)
 {
-    uint32_t pages = bytes::le32(data_.data() + hPages);
-    uint32_t page = pages;
-    data_.resize(size_t(pages + blockPages_) * kPage, 0);
-    bytes::putLe32(data_.data() + hPages, pages + blockPages_);
-    markDirty(page);
+    // New blocks go after everything the file holds, whatever its header counts.
+    uint64_t used = (data_.size() + kPage - 1) / kPage;
+    uint64_t page = std::max<uint64_t>(bytes::le32(data_.data() + hPages), used);
+    if ((page + blockPages_) * kPage > uint64_t(kMaxFile))
+        damaged("файл индекса слишком велик");
+    data_.resize(size_t(page + blockPages_) * kPage, 0);
+    bytes::putLe32(data_.data() + hPages, uint32_t(page + blockPages_));
+    markDirty(uint32_t(page));
     dirty_.insert(0);
-    uint8_t *th = block(t.headerPage);
-    bytes::putLe32(th + tPagesUsed, bytes::le32(th + tPagesUsed) + blockPages_);
-    markDirty(t.headerPage);
-    return page;
+    if (uint8_t *th = block(t.headerPage)) {
+        bytes::putLe32(th + tPagesUsed, bytes::le32(th + tPagesUsed) + blockPages_);
+        markDirty(t.headerPage);
+    }
+    return uint32_t(page);
 }
 
 MdxIndex::Split MdxIndex::insertInto(Tag &t, uint32_t page, const std::string &key, uint32_t record, int depth)

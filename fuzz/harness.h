@@ -1,0 +1,117 @@
+#pragma once
+// What each fuzz target does with one input. The fuzz targets call these, and so does the
+// regression test that replays every input the fuzzers ever crashed on.
+#include "fuzz_input.h"
+#include "tables/dbffile.h"
+#include "tables/error.h"
+#include "tables/mdxindex.h"
+#include "tables/memofile.h"
+#include "tables/numkey.h"
+#include "tables/paradoxfile.h"
+
+#include <algorithm>
+
+namespace fuzz {
+
+// dBASE table header, field descriptors and records: open, then decode every cell of the first
+// records, as the catalogue build and the grid do. The input's first byte chooses whether a memo
+// file is made from the input's tail, so memo references are followed too.
+inline int dbf(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    bool memo = data[0] & 1;
+    ++data;
+    --size;
+    size_t split = memo ? size * 3 / 4 : size;
+    std::string path = fuzz::put("t.dbf", data, split);
+    if (memo) {
+        fuzz::put("t.dbt", data + split, size - split);
+        fuzz::put("t.fpt", data + split, size - split);
+    } else {
+        fuzz::drop("t.dbt");
+        fuzz::drop("t.fpt");
+    }
+    try {
+        tables::DbfFile t(path, false);
+        int64_t n = std::min<int64_t>(t.recordCount(), 64);
+        for (int64_t r = 0; r < n; ++r) {
+            t.isDeleted(r);
+            for (size_t f = 0; f < t.fields().size(); ++f) {
+                t.value(r, int(f));
+                t.fieldText(r, int(f));
+            }
+        }
+        t.warning();
+    } catch (const tables::Error &) {
+    }
+    return 0;
+}
+
+// Memo files (.dbt of both kinds, .fpt): the first input byte picks the kind and the block asked for.
+inline int memo(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    auto kind = tables::MemoFile::Kind(data[0] % 3);
+    uint64_t block = data[1];
+    std::string path = fuzz::put("m.memo", data + 2, size - 2);
+    try {
+        tables::MemoFile m(path, kind);
+        uint64_t total = 0;
+        m.read(block, 1 << 16, &total);
+        m.read(1, 100, &total);
+    } catch (const tables::Error &) {
+    }
+    return 0;
+}
+
+// The production index reader: open, walk and seek every tag, then insert into a writable copy.
+inline int mdx(const uint8_t *data, size_t size)
+{
+    std::string path = fuzz::put("i.mdx", data, size);
+    try {
+        tables::MdxIndex mdx(path, true);
+        for (int t = 0; t < mdx.tagCount(); ++t) {
+            try {
+                auto entries = mdx.walk(t);
+                std::string key = entries.empty() ? std::string(size_t(mdx.tag(t).keyLength), '\0') : entries.front().first;
+                mdx.seek(t, key);
+                for (uint32_t r = 1; r <= 70; ++r)
+                    mdx.insert(t, key, uint32_t(entries.size()) + r);
+                mdx.walk(t);
+            } catch (const tables::Error &) {
+            }
+        }
+    } catch (const tables::Error &) {
+    }
+    return 0;
+}
+
+// Paradox tables and their .MB blob files: open, then decode every cell of the first records.
+inline int paradox(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    bool blobs = data[0] & 1;
+    ++data;
+    --size;
+    size_t split = blobs ? size * 3 / 4 : size;
+    std::string path = fuzz::put("p.db", data, split);
+    if (blobs)
+        fuzz::put("p.mb", data + split, size - split);
+    else
+        fuzz::drop("p.mb");
+    try {
+        tables::ParadoxFile t(path);
+        int64_t n = std::min<int64_t>(t.recordCount(), 64);
+        for (int64_t r = 0; r < n; ++r)
+            for (size_t f = 0; f < t.fields().size(); ++f)
+                t.value(r, int(f));
+        t.warning();
+    } catch (const tables::Error &) {
+    }
+    return 0;
+}
+
+} // namespace fuzz
