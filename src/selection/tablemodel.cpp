@@ -16,6 +16,7 @@ constexpr int kMinBlocks = 4;
 constexpr int kMaxBlocks = 32;
 
 QString messageOf(const std::exception &e) { return QString::fromUtf8(e.what()); }
+QString messageOf(int64_t record) { return QStringLiteral("Не удалось прочитать запись %1").arg(record + 1); }
 } // namespace
 
 TableModel::TableModel(QObject *parent) : TableModel(nullptr, parent) {}
@@ -102,6 +103,9 @@ void TableModel::scanDeleted()
     } catch (const std::exception &e) {
         m_records = r;
         reportDamage(messageOf(e));
+    } catch (...) {
+        m_records = r;
+        reportDamage(messageOf(r));
     }
     m_deleted.shrink_to_fit();
 }
@@ -129,16 +133,19 @@ const QString *TableModel::rowTexts(int row) const
         return texts;
     QString *texts = m_cache.store(row);
     const int64_t record = recordOfRow(row);
-    for (int c = 0; c < int(m_fields.size()); ++c) {
-        try {
+    // A record that cannot be read at all leaves its whole row empty.
+    auto fail = [&](const QString &message) {
+        for (int k = 0; k < int(m_fields.size()); ++k)
+            texts[k].clear();
+        reportDamage(message);
+    };
+    try {
+        for (int c = 0; c < int(m_fields.size()); ++c)
             texts[c] = m_formatter.format(m_source->value(record, c), m_fields[size_t(c)]);
-        } catch (const std::exception &e) {
-            // The record itself cannot be read: the whole row stays empty.
-            for (int k = 0; k < int(m_fields.size()); ++k)
-                texts[k].clear();
-            reportDamage(messageOf(e));
-            break;
-        }
+    } catch (const std::exception &e) {
+        fail(messageOf(e));
+    } catch (...) {
+        fail(messageOf(record));
     }
     return texts;
 }
