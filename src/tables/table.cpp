@@ -267,7 +267,9 @@ void Table::openIndex()
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     size_t dot = base.find_last_of('.');
     std::string stem = dot == std::string::npos ? base : base.substr(0, dot);
-    bool wanted = !IndexName.empty() || d->dbf->productionIndexFlag();
+    // A table opened only to be read needs its index only for an index order; one opened for
+    // writing keeps every tag of its production index up to date.
+    bool wanted = !IndexName.empty() || (!ReadOnly && d->dbf->productionIndexFlag());
     if (!wanted)
         return;
     std::string mdxPath = findCompanion(folder, stem, ".mdx");
