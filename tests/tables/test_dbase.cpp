@@ -395,12 +395,12 @@ INSTANTIATE_TEST_SUITE_P(
 // ---------------------------------------------------------------- values of stored bytes
 
 // A table of one field (plus _NullFlags for Visual FoxPro when `nullFlags` >= 0) holding one
-// record with `stored` in it. Level 7 (version 0x04) gets the 68-byte header and 48-byte
-// descriptors.
+// record with `stored` in it. Level 7 (versions 0x04, 0x8C) gets the 68-byte header and
+// 48-byte descriptors.
 std::vector<uint8_t> oneFieldTable(uint8_t version, char type, int width, int decimals, uint8_t flags,
                                    const std::vector<uint8_t> &stored, int nullFlags)
 {
-    const bool level7 = version == 0x04;
+    const bool level7 = (version & 7) == 4;
     const bool vfp = version == 0x30;
     const int descriptor = level7 ? 48 : 32;
     const int nfields = nullFlags >= 0 ? 2 : 1;
@@ -485,6 +485,8 @@ INSTANTIATE_TEST_SUITE_P(
         ByteCase{"DateZeros", 0x03, 'D', 8, 0, 0, bytesOf("00000000"), "null"},
         ByteCase{"DateImpossibleKeptAsStored", 0x03, 'D', 8, 0, 0, bytesOf("20230229"), "text:20230229"},
         ByteCase{"CharacterNulPadded", 0x03, 'C', 6, 0, 0, {'a', 'b', 'c', 0, 0, 0}, "text:abc"},
+        // A decimal count that the record length shows is no high byte of the width.
+        ByteCase{"CharacterDecimalsNotAWidth", 0x03, 'C', 5, 2, 0, bytesOf("hello"), "text:hello"},
         ByteCase{"MemoBlank", 0x83, 'M', 10, 0, 0, bytesOf("          "), "null"},
         ByteCase{"UnknownLetterShownAsText", 0x03, 'X', 2, 0, 0, bytesOf("zz"), "text:zz"},
         // dBASE 7: big-endian integers with the sign bit flipped, O in sortable form.
@@ -622,6 +624,30 @@ TEST(dbaseMemo, DamageStaysInsideTheMemoCells)
         for (size_t r = 0; r < c.expected.size(); ++r)
             EXPECT_EQ(describe(cell(t, int64_t(r), c.field)), c.expected[r]) << "record " << r;
         readEverything(t);
+    }
+}
+
+TEST(dbaseMemo, Dbase5AndLevel7FieldsReadTheDbt)
+{
+    // db4_memo.dbt (dBASE IV kind) holds "dBASE IV memo one" in block 1 and 1000 × "z" +
+    // " tail" in block 2; tables of dBASE 5 (0x8B) and level 7 (0x8C) point into it.
+    struct Case { uint8_t version; char type; std::string block; tables::FieldType presented; std::string expected; };
+    const Case cases[] = {
+        {0x8B, 'B', "         1", tables::ftBlob, "binary:17"},
+        {0x8B, 'G', "         2", tables::ftDBaseOle, "binary:1005"},
+        {0x8C, 'M', "         1", tables::ftMemo, "memo:dBASE IV memo one"},
+        {0x8C, 'B', "         2", tables::ftBlob, "binary:1005"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(1, c.type) + " in version " + std::to_string(c.version));
+        Scratch dir;
+        writeAll(dir.path("t.dbf"), oneFieldTable(c.version, c.type, 10, 0, 0, bytesOf(c.block), -1));
+        dir.copy("dbase/db4_memo.dbt", "t.dbt");
+        DbfFile t(dir.path("t.dbf"), false);
+        ASSERT_EQ(t.fields().size(), 1u);
+        EXPECT_EQ(t.fields()[0].type, c.presented);
+        EXPECT_EQ(t.fields()[0].size, 10);
+        EXPECT_EQ(describe(t.value(0, 0)), c.expected);
     }
 }
 
