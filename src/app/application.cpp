@@ -9,6 +9,12 @@
 
 namespace app {
 
+QLocale userLocale()
+{
+    const QLocale system = QLocale::system();
+    return system.language() == QLocale::C ? QLocale(QLocale::Russian, QLocale::Russia) : system;
+}
+
 int run(const QStringList &files, Dialogs &dialogs)
 {
     try {

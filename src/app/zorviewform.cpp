@@ -1,5 +1,6 @@
 #include "app/zorviewform.h"
 
+#include "app/application.h"
 #include "app/buildprogress.h"
 #include "app/icon.h"
 #include "selection/picklist.h"
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -80,6 +82,10 @@ TZORViewForm::TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWid
                           QStringLiteral("All filers [*.*] (*.*)")};
     OpenDialog1.DefaultExt = QStringLiteral("*.*");
     DataSource1.setDataSet(&Current);
+    CurrentModel.setLocale(app::userLocale());
+    // A damaged record area is said once per opening, after the rows before it are shown.
+    connect(&CurrentModel, &selection::TableModel::damageFound, this,
+            [this](const QString &message) { dialogs_.message(this, message); });
     catalogue::setUp(MainData, TablesData, DataSource2);
 
     connect(Button1, &QPushButton::clicked, this, guarded(&TZORViewForm::Button1Click));
@@ -125,6 +131,8 @@ void TZORViewForm::createControls()
     ListBox1->setUniformItemSizes(true);
     ListBox1->setItemDelegate(new FixedRowHeight(ListBox1));
     Image1->setPixmap(app::applicationIcon());
+    DBGrid1->setModel(&CurrentModel);
+    DBGrid1->horizontalHeader()->setFont(formFont());
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setShowGrid(true);
     DBGrid1->verticalHeader()->setVisible(true);
@@ -193,6 +201,8 @@ void TZORViewForm::Button3Click()
     const QScopedValueRollback busy(building_, true);
     {
         app::BuildProgress progress(this);
+        // The grid, if shown, follows Current to the last table scanned, whether or not all went well.
+        const auto followCurrent = qScopeGuard([this] { CurrentModel.reset(); });
         catalogue::build(Current, MainData, TablesData, DataSource2, NameList, PathList, std::ref(progress));
     }
     previewCatalogue();
@@ -209,10 +219,12 @@ void TZORViewForm::Button4Click()
     if (position < 0)
         return;
     Current.Close();
+    CurrentModel.reset();   // the grid is empty should the opening fail
     Current.DatabaseName = PathList[position];
     Current.TableType = tables::ttDefault;
     Current.TableName = name;
     Current.Open();
+    CurrentModel.reset();
     setFullHeight();
 }
 

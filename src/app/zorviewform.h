@@ -4,6 +4,7 @@
 // Controls and components keep their designer names; each handler carries one operation.
 #include "app/dialogs.h"
 #include "catalogue/catalogue.h"
+#include "selection/tablemodel.h"
 #include "tables/table.h"
 
 #include <QStringList>
@@ -64,6 +65,7 @@ public:
     tables::Table MainData;     // Data/ZORMain.dbf
     tables::Table TablesData;   // Data/ZORDet.dbf, following MainData through DataSource2
     tables::DataSource DataSource1;
+    selection::TableModel CurrentModel{&Current}; // what DBGrid1 shows of Current
     tables::DataSource DataSource2;
     app::ReportPlaceholder QuickRep1;
 

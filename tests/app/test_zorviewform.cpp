@@ -401,6 +401,56 @@ private slots:
         QVERIFY(form.Current.Active());
     }
 
+    // The grid shows Current: the table View opened, the last one a build scanned, nothing
+    // after a View that failed.
+    void grid()
+    {
+        Workspace workspace;
+        const QString cp866 = QStringLiteral(ZORVIK_FIXTURES "/dbase/cp866.dbf");
+        const QString paradox = QStringLiteral(ZORVIK_FIXTURES "/paradox/alltypes.db");
+        ScriptedDialogs dialogs;
+        dialogs.answers << QStringList{native({cp866, paradox, workspace.path("tables/GONE.DBF")})};
+        TZORViewForm form(dialogs, {});
+        form.Button1->click();
+        const QAbstractItemModel *grid = form.DBGrid1->model();
+        QCOMPARE(grid, static_cast<const QAbstractItemModel *>(&form.CurrentModel));
+        QCOMPARE(grid->rowCount(), 0);
+
+        form.ListBox1->setCurrentRow(0);
+        form.Button4->click();
+        QCOMPARE(form.height(), 408);
+        QCOMPARE(grid->rowCount(), 3);
+        QCOMPARE(grid->headerData(0, Qt::Horizontal).toString(), QStringLiteral("NAME"));
+        QCOMPARE(grid->index(0, 0).data().toString(), QStringLiteral("Иванов Иван"));
+        QVERIFY(!(grid->flags(grid->index(0, 0)) & Qt::ItemIsEditable));
+
+        form.Button5->click();
+        QCOMPARE(form.height(), 189);
+        form.ListBox1->setCurrentRow(1);
+        form.Button4->click();
+        QCOMPARE(form.height(), 408);
+        QCOMPARE(grid->columnCount(), 18);
+        QCOMPARE(grid->index(0, 0).data().toString(), QStringLiteral("Hello Paradox"));
+
+        // A table that cannot be opened: the error box, the height kept, the grid empty.
+        form.ListBox1->setCurrentRow(2);
+        form.Button4->click();
+        QCOMPARE(dialogs.errors.size(), 1);
+        QVERIFY(!form.Current.Active());
+        QCOMPARE(form.height(), 408);
+        QCOMPARE(grid->rowCount(), 0);
+
+        // After a build the grid shows the last table the build scanned.
+        form.Button6->click();
+        dialogs.answers << QStringList{native({paradox, cp866})};
+        form.Button1->click();
+        form.Button3->click();
+        QCOMPARE(dialogs.errors.size(), 1);
+        QCOMPARE(form.Current.TableName, std::string("cp866.dbf"));
+        QCOMPARE(grid->rowCount(), 3);
+        QCOMPARE(grid->index(2, 1).data().toString(), QStringLiteral("Ярославль"));
+    }
+
     // Do it reads every picked table through Current into the catalogue.
     void doIt_data()
     {
