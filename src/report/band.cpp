@@ -3,7 +3,7 @@
 namespace report {
 
 static Element &add(std::vector<Element> &elements, ElementKind kind, const QString &name, double left,
-                    double top, const std::optional<FontSpec> &font)
+                    double top, const std::optional<FontDef> &font)
 {
     Element &e = elements.emplace_back();
     e.kind = kind;
@@ -14,7 +14,7 @@ static Element &add(std::vector<Element> &elements, ElementKind kind, const QStr
 }
 
 Element &Band::addLabel(const QString &name, double leftMm, double topMm, const QString &text,
-                        const std::optional<FontSpec> &font)
+                        const std::optional<FontDef> &font)
 {
     Element &e = add(elements, ElementKind::Label, name, leftMm, topMm, font);
     e.text = text;
@@ -22,7 +22,7 @@ Element &Band::addLabel(const QString &name, double leftMm, double topMm, const 
 }
 
 Element &Band::addDataText(const QString &name, double leftMm, double topMm, const QString &column,
-                           const std::optional<FontSpec> &font)
+                           const std::optional<FontDef> &font)
 {
     Element &e = add(elements, ElementKind::DataText, name, leftMm, topMm, font);
     e.column = column;
@@ -30,7 +30,7 @@ Element &Band::addDataText(const QString &name, double leftMm, double topMm, con
 }
 
 Element &Band::addSysData(const QString &name, double leftMm, double topMm, SysData what,
-                          const std::optional<FontSpec> &font)
+                          const std::optional<FontDef> &font)
 {
     Element &e = add(elements, ElementKind::SysData, name, leftMm, topMm, font);
     e.sysData = what;

@@ -56,11 +56,11 @@ public:
     Band *footer = nullptr;
 
     Element &addLabel(const QString &name, double leftMm, double topMm, const QString &text,
-                      const std::optional<FontSpec> &font = std::nullopt);
+                      const std::optional<FontDef> &font = std::nullopt);
     Element &addDataText(const QString &name, double leftMm, double topMm, const QString &column,
-                         const std::optional<FontSpec> &font = std::nullopt);
+                         const std::optional<FontDef> &font = std::nullopt);
     Element &addSysData(const QString &name, double leftMm, double topMm, SysData what,
-                        const std::optional<FontSpec> &font = std::nullopt);
+                        const std::optional<FontDef> &font = std::nullopt);
 };
 
 } // namespace report

@@ -6,9 +6,9 @@ namespace report {
 
 namespace {
 
-FontSpec arial10(bool bold, bool italic, bool underline)
+FontDef arial10(bool bold, bool italic, bool underline)
 {
-    FontSpec f;
+    FontDef f;
     f.family = QStringLiteral("Arial");
     f.pointSize = 10;
     f.bold = bold;
@@ -36,11 +36,11 @@ Report catalogueReport(DataSet &mainData, DataSet &tablesData)
     QuickRep1.dataSet = &mainData;
     QuickRep1.printIfEmpty = true;
     QuickRep1.lastPageFooter = true;
-    // PageSetup and FontSpec defaults are the report's: A4 portrait, 10 mm margins, Arial 10.
+    // PageSetup and FontDef defaults are the report's: A4 portrait, 10 mm margins, Arial 10.
 
-    const FontSpec underlined = arial10(false, false, true);
-    const FontSpec boldItalic = arial10(true, true, false);
-    const FontSpec bold = arial10(true, false, false);
+    const FontDef underlined = arial10(false, false, true);
+    const FontDef boldItalic = arial10(true, true, false);
+    const FontDef bold = arial10(true, false, false);
 
     Band *QRBand1 = QuickRep1.addBand(BandKind::Title, QStringLiteral("QRBand1"), 9.3);
     QRBand1->addLabel(QStringLiteral("QRLabel1"), 84.7, 2.1, QStringLiteral("Описание таблиц"));

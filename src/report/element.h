@@ -3,7 +3,7 @@
 // millimetres from the band's top-left corner. Elements are left-aligned; an auto-sized element
 // is as wide as its text (at most to the band's right edge, where its words wrap) and always as
 // high as heightMm; lines that do not fit in that height are not printed.
-#include "fontspec.h"
+#include "fontdef.h"
 
 #include <QPointF>
 #include <QString>
@@ -35,7 +35,7 @@ struct Element {
     QString column;                 // DataText: the column shown
     DataSet *dataSet = nullptr;     // DataText: its data set; null means the band's own
     SysData sysData = SysData::DateTime;    // SysData: which value
-    std::optional<FontSpec> font;   // unset: the report's default font
+    std::optional<FontDef> font;   // unset: the report's default font
 };
 
 } // namespace report

@@ -40,7 +40,7 @@ QString LayoutData::problem() const
         return QStringLiteral("недопустимые поля страницы");
     if (fonts.empty() || fonts.size() > 0xFFFF || templates.size() > 0xFFFF)
         return QStringLiteral("недопустимое число шрифтов или полос");
-    for (const FontSpec &f : fonts)
+    for (const FontDef &f : fonts)
         if (!finiteIn(f.pointSize, 1, 1000))
             return QStringLiteral("недопустимый размер шрифта");
     for (const BandTemplate &b : templates) {
@@ -89,7 +89,7 @@ QString LayoutData::problem() const
 static std::shared_ptr<const LayoutData> emptyLayout()
 {
     auto data = std::make_shared<LayoutData>();
-    data->fonts.push_back(FontSpec());
+    data->fonts.push_back(FontDef());
     return data;
 }
 

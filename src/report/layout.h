@@ -9,7 +9,7 @@
 // one pool. A page is a range of those records, so reading a page touches only that page.
 #include "band.h"
 #include "element.h"
-#include "fontspec.h"
+#include "fontdef.h"
 #include "pagesetup.h"
 
 #include <QColor>
@@ -29,7 +29,7 @@ struct PlacedElement {
     ElementKind kind = ElementKind::Label;
     QRectF rectMm;          // on the page
     QString text;           // as printed: the lines that fit, separated by '\n'
-    FontSpec font;
+    FontDef font;
     bool opaque = true;     // the rectangle is filled white under the text
 };
 

@@ -51,7 +51,7 @@ struct PageSlot {
 struct LayoutData {
     QString title;
     PageSetup page;
-    std::vector<FontSpec> fonts;
+    std::vector<FontDef> fonts;
     std::vector<BandTemplate> templates;
     std::vector<BandSlot> placed;
     std::vector<quint32> slotTexts;                 // index into texts, per dynamic element placed

@@ -18,9 +18,9 @@ namespace {
 constexpr double fitTolerance = 1e-6;           // mm
 constexpr qsizetype internedTextsLimit = 200000;  // beyond this, texts are stored without lookup
 
-std::vector<FontSpec> fontsOf(const Report &report)
+std::vector<FontDef> fontsOf(const Report &report)
 {
-    std::vector<FontSpec> fonts{report.font};
+    std::vector<FontDef> fonts{report.font};
     for (const auto &band : report.bands())
         for (const Element &e : band->elements)
             if (e.font && std::find(fonts.begin(), fonts.end(), *e.font) == fonts.end())
@@ -58,8 +58,8 @@ struct LayoutBuilder::Impl {
 
     quint16 fontIndex(const Element &e) const
     {
-        const FontSpec &spec = e.font ? *e.font : report.font;
-        return quint16(std::find(data->fonts.begin(), data->fonts.end(), spec) - data->fonts.begin());
+        const FontDef &def = e.font ? *e.font : report.font;
+        return quint16(std::find(data->fonts.begin(), data->fonts.end(), def) - data->fonts.begin());
     }
 
     TextMeasurer::Fitted fit(const Element &e, quint16 font, const QString &text) const

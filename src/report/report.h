@@ -2,7 +2,7 @@
 // A report definition: page setup, default font, the data set it runs over and its bands.
 // Running it (layOut) walks the data sets and places the bands on pages; see layout.h.
 #include "band.h"
-#include "fontspec.h"
+#include "fontdef.h"
 #include "pagesetup.h"
 
 #include <QString>
@@ -23,7 +23,7 @@ public:
     QString name;
     QString title;                      // the document title (PDF metadata, preview caption)
     PageSetup page;
-    FontSpec font;                      // for elements without a font of their own
+    FontDef font;                      // for elements without a font of their own
     DataSet *dataSet = nullptr;         // the detail band runs once per row of it
     bool printIfEmpty = true;           // no rows: the detail band still prints once, its data texts empty
     bool lastPageFooter = true;         // the page footer prints on the last page too

@@ -191,7 +191,7 @@ void writeBody(Writer &w, const LayoutData &d)
     w.f64(d.page.marginsMm.bottom());
 
     w.u32(quint32(d.fonts.size()));
-    for (const FontSpec &f : d.fonts) {
+    for (const FontDef &f : d.fonts) {
         w.str(f.family);
         w.f64(f.pointSize);
         w.u8(quint8((f.bold ? 1 : 0) | (f.italic ? 2 : 0) | (f.underline ? 4 : 0)));
@@ -258,7 +258,7 @@ std::shared_ptr<LayoutData> readBody(Reader &r)
     const quint32 fonts = r.count(minFont, "шрифты");
     d->fonts.reserve(fonts);
     for (quint32 i = 0; i < fonts; ++i) {
-        FontSpec &f = d->fonts.emplace_back();
+        FontDef &f = d->fonts.emplace_back();
         f.family = r.str();
         f.pointSize = r.f64();
         const quint8 style = r.u8();

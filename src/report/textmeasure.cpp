@@ -19,7 +19,7 @@ QString withoutTrailingSpace(QStringView s)
 }
 } // namespace
 
-TextMeasurer::TextMeasurer(const std::vector<FontSpec> &fonts)
+TextMeasurer::TextMeasurer(const std::vector<FontDef> &fonts)
     : m_device(1, 1, QImage::Format_ARGB32)
 {
     const int dotsPerMeter = qRound(referenceDpi / 0.0254);
@@ -27,8 +27,8 @@ TextMeasurer::TextMeasurer(const std::vector<FontSpec> &fonts)
     m_device.setDotsPerMeterY(dotsPerMeter);
     m_fonts.reserve(fonts.size());
     m_metrics.reserve(fonts.size());
-    for (const FontSpec &spec : fonts) {
-        m_fonts.push_back(spec.toQFont());
+    for (const FontDef &def : fonts) {
+        m_fonts.push_back(def.toQFont());
         m_metrics.emplace_back(m_fonts.back(), &m_device);
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Text widths and word wrapping for the layout, measured at a fixed reference resolution so
 // that a layout does not depend on the screen it was made on.
-#include "fontspec.h"
+#include "fontdef.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -14,7 +14,7 @@ namespace report {
 
 class TextMeasurer {
 public:
-    explicit TextMeasurer(const std::vector<FontSpec> &fonts);
+    explicit TextMeasurer(const std::vector<FontDef> &fonts);
 
     struct Fitted {
         QString text;       // the lines shown, separated by '\n'

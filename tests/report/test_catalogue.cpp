@@ -55,9 +55,9 @@ QString textOf(const PlacedBand &band, const char *element)
     return band.element(QString::fromUtf8(element))->text;
 }
 
-FontSpec arial10(bool bold, bool italic, bool underline)
+FontDef arial10(bool bold, bool italic, bool underline)
 {
-    FontSpec f;
+    FontDef f;
     f.bold = bold;
     f.italic = italic;
     f.underline = underline;
@@ -88,7 +88,7 @@ TEST(CatalogueReport, OneTableOfThreeFields)
     EXPECT_EQ(bands[0].frame.sides, FrameSides());
     expectAt(bands[0], "QRLabel1", 84.7, 2.1);
     EXPECT_EQ(textOf(bands[0], "QRLabel1"), QStringLiteral("Описание таблиц"));
-    EXPECT_EQ(bands[0].elements[0].font, FontSpec());
+    EXPECT_EQ(bands[0].elements[0].font, FontDef());
     // Column header: space only.
     EXPECT_NEAR(bands[1].rectMm.height(), 8.5, eps);
     EXPECT_TRUE(bands[1].elements.empty());
@@ -102,15 +102,15 @@ TEST(CatalogueReport, OneTableOfThreeFields)
         const char *name;
         double left, top;
         const char *text;
-        FontSpec font;
+        FontDef font;
     } detailElements[] = {
         {"QRLabel2", 6.3, 2.1, "Таблица:", arial10(false, false, true)},
         {"QRDBText2", 21.2, 2.1, "CLIENTS.DBF", arial10(true, true, false)},
         {"QRLabel3", 76.2, 2.1, "Путь:", arial10(false, false, true)},
         {"QRDBText1", 86.8, 2.1, "/home/ann/db/", arial10(true, true, false)},
-        {"QRLabel4", 40.2, 8.5, "Название поля:", FontSpec()},
-        {"QRLabel5", 82.5, 8.5, "Тип:", FontSpec()},
-        {"QRLabel6", 124.9, 8.5, "Размер:", FontSpec()},
+        {"QRLabel4", 40.2, 8.5, "Название поля:", FontDef()},
+        {"QRLabel5", 82.5, 8.5, "Тип:", FontDef()},
+        {"QRLabel6", 124.9, 8.5, "Размер:", FontDef()},
     };
     for (const auto &e : detailElements) {
         SCOPED_TRACE(e.name);
@@ -133,7 +133,7 @@ TEST(CatalogueReport, OneTableOfThreeFields)
         EXPECT_EQ(textOf(row, "QRDBText5"), QString::fromUtf8(types[i]));
         EXPECT_EQ(textOf(row, "QRDBText6"), QString::fromUtf8(sizes[i]));    // as given: 10, not 10.00
         for (const PlacedElement &e : row.elements)
-            EXPECT_EQ(e.font, FontSpec());
+            EXPECT_EQ(e.font, FontDef());
         EXPECT_NEAR(row.element(QStringLiteral("QRDBText3"))->rectMm.left(),
                     detail.element(QStringLiteral("QRLabel4"))->rectMm.left(), eps);
         EXPECT_NEAR(row.element(QStringLiteral("QRDBText6"))->rectMm.left(),
@@ -156,14 +156,14 @@ TEST(CatalogueReport, OneTableOfThreeFields)
         const char *name;
         double left, top;
         QString text;
-        FontSpec font;
+        FontDef font;
     } footerElements[] = {
         {"QRLabel8", 10.6, 4.2, QStringLiteral("Отпечатано:"), arial10(true, false, false)},
-        {"QRSysData1", 33.9, 4.2, QStringLiteral("05.03.2024 14:07:09"), FontSpec()},
+        {"QRSysData1", 33.9, 4.2, QStringLiteral("05.03.2024 14:07:09"), FontDef()},
         {"QRLabel9", 76.2, 4.2, QStringLiteral("Страница:"), arial10(true, false, false)},
-        {"QRSysData2", 95.2, 4.2, QStringLiteral("1"), FontSpec()},
-        {"QRLabel7", 118.5, 0.3, catalogueCreditLine(), FontSpec()},
-        {"QRLabel10", 118.5, 5.0, catalogueContactLine(), FontSpec()},
+        {"QRSysData2", 95.2, 4.2, QStringLiteral("1"), FontDef()},
+        {"QRLabel7", 118.5, 0.3, catalogueCreditLine(), FontDef()},
+        {"QRLabel10", 118.5, 5.0, catalogueContactLine(), FontDef()},
     };
     for (const auto &e : footerElements) {
         SCOPED_TRACE(e.name);

@@ -266,7 +266,7 @@ TEST(Elements, PlacedFromTheBandCornerSizedToTheirText)
     EXPECT_NEAR(n->rectMm.top(), 41, eps);
     EXPECT_NEAR(n->rectMm.height(), 4.5, eps);
     EXPECT_TRUE(n->opaque);
-    EXPECT_EQ(n->font, FontSpec());               // the default font: Arial 10 regular
+    EXPECT_EQ(n->font, FontDef());               // the default font: Arial 10 regular
 
     const PlacedElement *shortOne = band.element(QStringLiteral("Short"));
     const PlacedElement *longOne = band.element(QStringLiteral("Long"));

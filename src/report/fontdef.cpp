@@ -1,8 +1,8 @@
-#include "fontspec.h"
+#include "fontdef.h"
 
 namespace report {
 
-QFont FontSpec::toQFont() const
+QFont FontDef::toQFont() const
 {
     QFont f(family);
     f.setPointSizeF(pointSize);
