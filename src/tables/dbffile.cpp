@@ -113,6 +113,11 @@ DbfFile::DbfFile(const std::string &path, bool writable)
     : file_(path, writable ? File::ReadWrite : File::ReadOnly), writable_(writable)
 {
     parseHeader();
+    // The writer builds records of text-stored fields and keeps the header of levels 3 to 5:
+    // it would spoil a dBASE II header and the binary fields of the other layouts.
+    if (writable && (dbase2_ || level7_ || foxPro_))
+        failFile(path, "таблицу этого вида (код версии 0x" + hexByte(version_) +
+                           ") можно только читать, изменять её нельзя");
 }
 
 DbfFile::~DbfFile() = default;

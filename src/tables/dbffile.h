@@ -23,7 +23,8 @@ class MemoFile;
 
 class DbfFile : public RecordSource {
 public:
-    // Opens the table; writable opens it for appending and deleting (dBASE III/IV layout only).
+    // Opens the table; writable opens it for appending and deleting (the dBASE III/IV/5 layout
+    // only: asking it of dBASE II, level 7 or Visual FoxPro tables throws Error).
     // Throws Error naming the file when it is not a readable dBASE table.
     DbfFile(const std::string &path, bool writable);
     ~DbfFile() override;

@@ -562,6 +562,32 @@ TEST(dbaseRecords, HeaderCountIsBelievedOnlyAsFarAsTheFileHolds)
     EXPECT_EQ(describe(cell(bad, 1, "S")), "text:two");
 }
 
+TEST(dbaseRecords, OnlyTheLayoutsTheWriterKnowsOpenForWriting)
+{
+    const std::pair<std::string, bool> cases[] = {
+        {"dbase/db3_plain.dbf", true},      {"dbase/db4_memo.dbf", true},
+        {"real/dbase/dbase_02.dbf", false}, {"dbase/db7_types.dbf", false},
+        {"dbase/vfp_types.dbf", false},
+    };
+    for (const auto &[file, writable] : cases) {
+        SCOPED_TRACE(file);
+        Scratch dir;
+        const std::string path = dir.copy(file, "t.dbf");
+        const std::vector<uint8_t> before = readAll(path);
+        if (writable) {
+            EXPECT_NO_THROW(DbfFile(path, true));
+        } else {
+            try {
+                DbfFile t(path, true);
+                ADD_FAILURE() << "opened for writing";
+            } catch (const tables::Error &e) {
+                EXPECT_NE(std::string(e.what()).find("можно только читать"), std::string::npos) << e.what();
+            }
+        }
+        EXPECT_EQ(readAll(path), before);
+    }
+}
+
 // ---------------------------------------------------------------- memo files
 
 TEST(dbaseMemo, MissingFileGivesMissingCellsAndAWarning)
