@@ -8,8 +8,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
 {
     CommandLine line;
     bool options = true;
-    for (const QString &argument : arguments) {
-        if (options && argument == u"--") {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (options && argument == u"--pdf") {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+                line.action = CommandLine::Invalid;
+                line.problem = QStringLiteral("после --pdf нужно имя файла PDF");
+                return line;
+            }
+            line.action = CommandLine::ExportPdf;
+            line.pdf = arguments[++i];
+        } else if (options && argument == u"--") {
             options = false;
         } else if (options && (argument == u"-h" || argument == u"--help" || argument == u"-?")) {
             line.action = CommandLine::Help;
@@ -38,6 +47,9 @@ QString helpText()
         "Описание хранится в таблицах Data/ZORMain.dbf и Data/ZORDet.dbf (с индексами\n"
         "ZORMAIN.MDX и ZORDET.MDX) в текущем каталоге; они должны существовать до запуска.\n"
         "\n"
+        "  --pdf ФАЙЛ     построить описание названных таблиц без окна и записать отчёт\n"
+        "                 в ФАЙЛ (PDF); ошибки -- в стандартный поток ошибок, код выхода\n"
+        "                 0 при успехе, иначе не 0\n"
         "  -h, --help     эта справка\n"
         "  -v, --version  версия программы\n"
         "  --             всё дальнейшее -- имена таблиц\n"
@@ -46,6 +58,8 @@ QString helpText()
         "Documents the structure of dBASE (.dbf) and Paradox (.db) tables as a printable report.\n"
         "The tables named are put on the pick list. The catalogue is kept in Data/ZORMain.dbf and\n"
         "Data/ZORDet.dbf below the current directory, which must exist.\n"
+        "  --pdf FILE     build the catalogue of the tables named without a window and write\n"
+        "                 the report to FILE (PDF); exit status 0 on success\n"
         "  -h, --help     this help;  -v, --version  the version\n");
 }
 

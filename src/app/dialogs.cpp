@@ -2,6 +2,9 @@
 
 #include "app/version.h"
 
+#include "report/previewwindow.h"
+
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -45,6 +48,23 @@ void QtDialogs::message(QWidget *parent, const QString &text)
 void QtDialogs::error(QWidget *parent, const QString &text)
 {
     showBox(parent, QMessageBox::Critical, text);
+}
+
+void QtDialogs::preview(QWidget *parent, const report::Layout &layout)
+{
+    preview_ = new report::PreviewWindow(layout, parent);
+    QEventLoop loop;
+    QObject::connect(preview_, &report::PreviewWindow::closed, &loop, &QEventLoop::quit);
+    QObject::connect(preview_, &QObject::destroyed, &loop, &QEventLoop::quit);
+    preview_->show();
+    loop.exec();
+    delete preview_.data();
+}
+
+void QtDialogs::closePreview()
+{
+    if (preview_)
+        preview_->close();
 }
 
 QString errorText(std::exception_ptr failure)

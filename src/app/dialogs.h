@@ -1,12 +1,18 @@
 #pragma once
 // The window's file dialog and message boxes, reached through one interface so that tests can
 // answer them. QtDialogs is the real thing.
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <exception>
 
 class QWidget;
+
+namespace report {
+class Layout;
+class PreviewWindow;
+} // namespace report
 
 namespace app {
 
@@ -28,6 +34,11 @@ public:
     virtual void message(QWidget *parent, const QString &text) = 0;
     // The error box: the text as given, an OK button, the error icon, the application title.
     virtual void error(QWidget *parent, const QString &text) = 0;
+    // The report preview: shows the laid-out report in its own window (not modal) and returns
+    // when the user has closed it.
+    virtual void preview(QWidget *parent, const report::Layout &layout) = 0;
+    // Closes the preview that is open, if any; its preview() call then returns.
+    virtual void closePreview() = 0;
 };
 
 class QtDialogs final : public Dialogs {
@@ -35,6 +46,11 @@ public:
     QStringList openFiles(QWidget *parent, const OpenDialog &dialog) override;
     void message(QWidget *parent, const QString &text) override;
     void error(QWidget *parent, const QString &text) override;
+    void preview(QWidget *parent, const report::Layout &layout) override;
+    void closePreview() override;
+
+private:
+    QPointer<report::PreviewWindow> preview_;
 };
 
 // The text the error box shows for a failure: the exception's message with a full stop

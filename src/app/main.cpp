@@ -5,8 +5,12 @@
 #include "app/version.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +38,22 @@ int main(int argc, char *argv[])
         return print(app::helpText());
     if (request.action == app::CommandLine::Version)
         return print(app::versionText());
+    if (request.action == app::CommandLine::Invalid) {
+        std::fprintf(stderr, "zorvik: %s\n", request.problem.toLocal8Bit().constData());
+        return 2;
+    }
+    // The export needs no display: Qt's offscreen platform serves it unless another is asked for.
+    if (request.action == app::CommandLine::ExportPdf) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Without a desktop session Qt would warn on standard error, which is the export's own.
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            const QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/runtime-zorvik-" + QByteArray::number(getuid());
+            QDir().mkpath(QString::fromLocal8Bit(runtime));
+            QFile::setPermissions(QString::fromLocal8Bit(runtime), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            qputenv("XDG_RUNTIME_DIR", runtime);
+        }
+    }
 
     // The window is laid out in pixels and is not rescaled for the screen's resolution.
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
@@ -42,6 +62,11 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QString::fromUtf8(app::version::productVersion));
 
     // Arguments again, now without those the GUI took for itself (-platform, -style ...).
+    const app::CommandLine line = app::parseCommandLine(QApplication::arguments().mid(1));
+    if (line.action == app::CommandLine::ExportPdf) {
+        QTextStream errors(stderr);
+        return app::exportPdf(line.pdf, line.files, errors);
+    }
     app::QtDialogs dialogs;
-    return app::run(app::parseCommandLine(QApplication::arguments().mid(1)).files, dialogs);
+    return app::run(line.files, dialogs);
 }

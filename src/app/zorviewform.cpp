@@ -3,9 +3,12 @@
 #include "app/application.h"
 #include "app/buildprogress.h"
 #include "app/icon.h"
+#include "report/cataloguereport.h"
+#include "report/layoutbuilder.h"
 #include "selection/picklist.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -74,6 +77,7 @@ QPushButton *button(QWidget *form, const char *name, int left, int top, int widt
 TZORViewForm::TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      QuickRep1(report::catalogueReport(MainDataSet, TablesDataSet)),
       dialogs_(dialogs)
 {
     createControls();
@@ -136,6 +140,10 @@ void TZORViewForm::createControls()
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setShowGrid(true);
     DBGrid1->verticalHeader()->setVisible(true);
+    // Rows as tall as the form's text and a margin, like a data grid at this font.
+    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(18);
+    DBGrid1->horizontalHeader()->setFixedHeight(18);
 
     for (QWidget *label : {Label1, Label2, Label3, Label4, Label5, Label6, Image1})
         label->setFocusPolicy(Qt::NoFocus);
@@ -193,19 +201,27 @@ void TZORViewForm::Button2Click()
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-// Do it: the catalogue of the picked tables, then its report.
+// Do it: the catalogue of the picked tables, then its report. Pressed again while the report
+// is still shown, it closes that preview and builds anew once the first build has returned from
+// it, so builds never nest and a preview never shows a catalogue being rebuilt.
 void TZORViewForm::Button3Click()
 {
-    if (building_)      // the previous build's preview is still open
+    if (building_) {
+        buildAgain_ = true;
+        dialogs_.closePreview();
         return;
-    const QScopedValueRollback busy(building_, true);
-    {
-        app::BuildProgress progress(this);
-        // The grid, if shown, follows Current to the last table scanned, whether or not all went well.
-        const auto followCurrent = qScopeGuard([this] { CurrentModel.reset(); });
-        catalogue::build(Current, MainData, TablesData, DataSource2, NameList, PathList, std::ref(progress));
     }
-    previewCatalogue();
+    const QScopedValueRollback busy(building_, true);
+    do {
+        buildAgain_ = false;
+        {
+            app::BuildProgress progress(this);
+            // The grid, if shown, follows Current to the last table scanned, whether or not all went well.
+            const auto followCurrent = qScopeGuard([this] { CurrentModel.reset(); });
+            catalogue::build(Current, MainData, TablesData, DataSource2, NameList, PathList, std::ref(progress));
+        }
+        previewCatalogue();
+    } while (buildAgain_);
 }
 
 // View: the selected table in the grid, at full height.
@@ -249,9 +265,10 @@ void TZORViewForm::appendToPickList(const QString &path)
                           [this](const std::string &name) { ListBox1->addItem(QString::fromStdString(name)); });
 }
 
+// The report is laid out from the catalogue now; the preview shows those pages.
 void TZORViewForm::previewCatalogue()
 {
-    // the report preview is wired in with the report
+    dialogs_.preview(this, report::layOut(QuickRep1, QDateTime::currentDateTime(), app::userLocale()));
 }
 
 std::function<void()> TZORViewForm::guarded(void (TZORViewForm::*handler)())

@@ -4,6 +4,8 @@
 // Controls and components keep their designer names; each handler carries one operation.
 #include "app/dialogs.h"
 #include "catalogue/catalogue.h"
+#include "report/report.h"
+#include "report/tabledataset.h"
 #include "selection/tablemodel.h"
 #include "tables/table.h"
 
@@ -24,11 +26,6 @@ class QTableView;
 extern std::vector<std::string> NameList;
 extern std::vector<std::string> PathList;
 extern bool FilesChosen;
-
-namespace app {
-// Where the catalogue report sits on the window until the report library provides its type.
-struct ReportPlaceholder {};
-} // namespace app
 
 class TZORViewForm : public QWidget, private catalogue::Host {
     Q_OBJECT
@@ -67,7 +64,9 @@ public:
     tables::DataSource DataSource1;
     selection::TableModel CurrentModel{&Current}; // what DBGrid1 shows of Current
     tables::DataSource DataSource2;
-    app::ReportPlaceholder QuickRep1;
+    report::TableDataSet MainDataSet{MainData};     // the report's view of the two tables
+    report::TableDataSet TablesDataSet{TablesData};
+    report::Report QuickRep1;                       // the catalogue report over them
 
 private:
     void createControls();
@@ -91,4 +90,5 @@ private:
     app::Dialogs &dialogs_;
     bool terminateRequested_ = false;
     bool building_ = false;
+    bool buildAgain_ = false;   // Do it was pressed while the last build's preview was open
 };

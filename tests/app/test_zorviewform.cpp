@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "app/zorviewform.h"
 #include "catalogue/catalogue.h"
+#include "report/layout.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
+#include <utility>
 #include <set>
 
 namespace {
@@ -34,6 +37,21 @@ public:
     }
     void message(QWidget *, const QString &text) override { messages << text; }
     void error(QWidget *, const QString &text) override { errors << text; }
+    // Previews shown: the pages of each. `whilePreviewing` runs as if the user acted while the
+    // preview is open.
+    QList<int> previews;
+    int depth = 0, deepest = 0;
+    std::function<void()> whilePreviewing;
+    void preview(QWidget *, const report::Layout &layout) override
+    {
+        previews << layout.pageCount();
+        deepest = std::max(deepest, ++depth);
+        if (auto step = std::exchange(whilePreviewing, nullptr))
+            step();
+        --depth;
+    }
+    void closePreview() override { ++closed; }
+    int closed = 0;
 };
 
 class SilentHost final : public catalogue::Host {
@@ -478,6 +496,26 @@ private slots:
 
         QCOMPARE(dialogs.errors.size(), errors);
         QCOMPARE(form.MainData.visibleCount(), tables);
+        // A build that went through ends in the preview; a failed one does not.
+        QCOMPARE(dialogs.previews.size(), errors ? 0 : 1);
+    }
+
+    // Do it again while the preview is open: that preview closes and one more build follows
+    // after it, never inside it.
+    void doItWhilePreviewing()
+    {
+        Workspace workspace;
+        ScriptedDialogs dialogs;
+        TZORViewForm form(dialogs, native({workspace.path("tables/ZORMain.dbf")}));
+        dialogs.whilePreviewing = [&] {
+            form.Button3->click();
+            QCOMPARE(dialogs.closed, 1);
+            QCOMPARE(form.MainData.visibleCount(), 1);  // the shown catalogue was not touched
+        };
+        form.Button3->click();
+        QCOMPARE(dialogs.previews.size(), 2);
+        QCOMPARE(dialogs.deepest, 1);
+        QCOMPARE(form.MainData.visibleCount(), 1);
     }
 
     // With Data/ or one of its tables missing: the messages, then the end without the window.
