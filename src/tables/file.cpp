@@ -78,7 +78,8 @@ std::string systemText(int error)
 
 File::File(const std::string &path, Mode mode) : path_(path)
 {
-    fd_ = ::open(path.c_str(), (mode == ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    const int flags = mode == ReadOnly ? O_RDONLY : mode == ReadWrite ? O_RDWR : O_RDWR | O_CREAT | O_TRUNC;
+    fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
     if (fd_ < 0)
         failFile(path, "не удаётся открыть: " + systemText(errno));
     struct stat st;

@@ -10,7 +10,7 @@ namespace tables {
 
 class File {
 public:
-    enum Mode { ReadOnly, ReadWrite };
+    enum Mode { ReadOnly, ReadWrite, Create }; // Create: a new empty file, or an old one emptied
 
     File() = default;
     File(const std::string &path, Mode mode);

@@ -107,6 +107,14 @@ void MdxIndex::load()
     uint64_t pages = bytes::le32(h + hPages);
     if (pages * kPage > data_.size())
         damaged("заголовок указывает больше страниц, чем есть в файле");
+    if (pages * kPage < data_.size()) {
+        // Blocks written after the header was last updated (a writer stopped between the two):
+        // the file's own length is the truth; the header says so again at the next flush.
+        data_.resize((data_.size() + kPage - 1) / kPage * kPage, 0);
+        bytes::putLe32(data_.data() + hPages, uint32_t(data_.size() / kPage));
+        dirty_.insert(0);
+        h = data_.data();
+    }
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t *e = h + kTagTable + i * kTagEntry;
         Tag t;

@@ -293,17 +293,8 @@ void Table::openIndex()
             specs.push_back(s);
         }
         std::vector<uint8_t> img = MdxIndex::image(upper(stem), d->dbf->languageDriver(), specs, {});
-        int fd = -1;
-        (void)fd;
-        {
-            FILE *f = std::fopen(mdxPath.c_str(), "wb");
-            if (!f || std::fwrite(img.data(), 1, img.size(), f) != img.size()) {
-                if (f)
-                    std::fclose(f);
-                throw Error("Файл «" + mdxPath + "»: не удаётся создать индекс");
-            }
-            std::fclose(f);
-        }
+        File f(mdxPath, File::Create);
+        f.writeAt(img.data(), img.size(), 0);
     }
     try {
         d->mdx = std::make_unique<MdxIndex>(mdxPath, writable);
@@ -763,12 +754,8 @@ void createDbaseTable(const std::string &folder, const std::string &name, const 
     h[headerLength - 1] = 0x0D;
     h[headerLength] = 0x1A;
     auto writeAll = [](const std::string &path, const std::vector<uint8_t> &bytes) {
-        FILE *f = std::fopen(path.c_str(), "wb");
-        bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-        if (f)
-            ok = std::fclose(f) == 0 && ok;
-        if (!ok)
-            failFile(path, "не удаётся записать файл");
+        File f(path, File::Create);
+        f.writeAt(bytes.data(), bytes.size(), 0);
     };
     writeAll(folder + name, h);
     if (indexes.empty())
