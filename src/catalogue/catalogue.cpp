@@ -176,8 +176,9 @@ void build(tables::Table &Current, tables::Table &MainData, tables::Table &Table
         }
         throw;
     }
-    MainData.flush();
-    TablesData.flush();
+    // One sync per build, not per row: the catalogue is on the disk when the report shows it.
+    MainData.flush(true);
+    TablesData.flush(true);
 }
 
 } // namespace catalogue

@@ -61,6 +61,8 @@ public:
     void removeAll();
     // Writes buffered records and deletions, then the header (count and date).
     void flush();
+    // Asks the system to put what was written on the disk itself.
+    void sync() { if (writable_) file_.sync(); }
     size_t bufferedBytes() const { return pending_.size(); }
 
 private:

@@ -54,6 +54,7 @@ public:
     // Replaces the whole index with new trees (entries per tag in key order).
     void replace(const std::vector<std::vector<Entry>> &entries);
     void flush();
+    void sync() { if (writable_) file_.sync(); }
 
     // -1, 0, 1 comparing two keys of a tag's type.
     static int compareKeys(char keyType, const std::string &a, const std::string &b);

@@ -404,13 +404,18 @@ void Table::Close()
     }
 }
 
-void Table::flush()
+void Table::flush(bool durable)
 {
     if (!d || !d->dbf)
         return;
     d->dbf->flush();
     if (d->mdx)
         d->mdx->flush();
+    if (durable) {
+        d->dbf->sync();
+        if (d->mdx)
+            d->mdx->sync();
+    }
 }
 
 void Table::followMaster()

@@ -81,8 +81,9 @@ public:
     void setFieldAsString(const std::string &field, const std::string &text);
     void setFieldAsInteger(const std::string &field, int64_t value);
     void Post();
-    // Writes what posted rows are still buffered to the files.
-    void flush();
+    // Writes what posted rows are still buffered to the files; with `durable`, also waits until
+    // the system has them on the disk.
+    void flush(bool durable = false);
 
     // The fields of the open table in the table's own order.
     const tables::FieldDefs &fields() const;
