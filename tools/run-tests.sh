@@ -16,3 +16,6 @@ export ZORVIK_KILL_POINTS=20
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZORVIK_GUI=OFF -DZORVIK_BENCH=OFF -DZORVIK_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L engine
+
+# Fuzz smoke: each reader fuzzed for a few seconds after replaying the kept crash inputs.
+bash tools/fuzz.sh "${FUZZ_SECONDS:-8}"

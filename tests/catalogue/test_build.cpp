@@ -158,3 +158,16 @@ TEST_F(BuildTest, TheCatalogueReadsBackInAnIndependentReader)
     ASSERT_EQ(rc, 0) << out;
     EXPECT_EQ(out, "[('WHEN', 'DateTime', 0.0, 2.0), ('OK', 'Boolean', 0.0, 2.0), ('NOTES', 'Memo', 10.0, 2.0)]\n");
 }
+
+TEST_F(BuildTest, PathsWithCyrillicNamesAreReadAndStored)
+{
+    fs::create_directories(tmp_.path() / "Данные");
+    testutil::copy(testutil::fixture("dbase/cp866.dbf"), (tmp_.path() / "Данные" / "клиенты.dbf").string());
+    NameList = {"клиенты.dbf"};
+    PathList = {tmp_.str() + "Данные/"};
+    build();
+    MainData.First();
+    EXPECT_EQ(MainData.fieldAsString("ZORTBLNAME"), "клиенты.dbf");
+    EXPECT_EQ(MainData.fieldAsString("ZORTBLPATH"), tmp_.str() + "Данные/");
+    EXPECT_EQ(dump(), "1 клиенты.dbf\n  NAME String 20\n  CITY String 20\n  N Numeric 0\n");
+}
