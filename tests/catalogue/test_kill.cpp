@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <set>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -74,6 +75,23 @@ void checkRowsWhole(const std::string &where)
     }
 }
 
+// The child of the whole-build test: Do it over many picked tables, again and again.
+[[noreturn]] void buildForever(const std::vector<std::string> &names, const std::vector<std::string> &paths)
+{
+    Table Current, MainData, TablesData;
+    DataSource DataSource2;
+    QuietHost host;
+    catalogue::setUp(MainData, TablesData, DataSource2);
+    if (!catalogue::open(MainData, TablesData, host))
+        _exit(3);
+    try {
+        for (;;)
+            catalogue::build(Current, MainData, TablesData, DataSource2, names, paths);
+    } catch (...) {
+        _exit(4);
+    }
+}
+
 } // namespace
 
 TEST(KillTest, EveryKillLeavesOpenableConsistentTables)
@@ -136,4 +154,66 @@ TEST(KillTest, EveryKillLeavesOpenableConsistentTables)
     std::printf("kill points: %d, with rows on disk: %d\n", killedWhileWriting, withRows);
     fs::current_path(old);
     RecordProperty("kill_points", killedWhileWriting);
+}
+
+TEST(KillTest, KilledDuringDoItTheNextStartOpensAndEmptiesTheCatalogue)
+{
+    testutil::TempDir tmp;
+    fs::path old = fs::current_path();
+    fs::create_directories(tmp.path() / "Data");
+    for (const char *f : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
+        testutil::copy(std::string(ZORVIK_SOURCE_DIR) + "/Data/" + f, (tmp.path() / "Data" / f).string());
+    std::vector<std::string> names, paths;
+    const char *picked[] = {"paradox/alltypes.db", "dbase/db4_memo.dbf", "dbase/vfp_types.dbf", "dbase/cp866.dbf",
+                            "dbase/clipper_wide.dbf", "real/paradox/CUSTOMER.DB", "dbase/db7_types.dbf", "paradox/many.db"};
+    for (int i = 0; i < 400; ++i) {
+        std::string full = testutil::fixture(picked[i % 8]);
+        names.push_back(full.substr(full.find_last_of('/') + 1));
+        paths.push_back(full.substr(0, full.find_last_of('/') + 1));
+    }
+    fs::current_path(tmp.path());
+    const std::set<std::string> labels = {"Unknown", "String", "Numeric", "Boolean", "Currency", "BCD", "DateTime",
+                                          "Bytes", "Counter", "BLOB", "Memo", "Graphic", "OLE", "TypedBinary", "Cursor"};
+    const char *env = std::getenv("ZORVIK_KILL_POINTS");
+    const int points = env ? std::max(1, std::atoi(env) / 2) : 30;
+    const bool python = testutil::havePython("dbfread");
+    std::mt19937 rng(7);
+    for (int i = 0; i < points; ++i) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0)
+            buildForever(names, paths);
+        usleep(useconds_t(2000 + rng() % 80000));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the build stopped by itself, status " << status;
+        const std::string where = "kill point " + std::to_string(i);
+        {
+            // The next start: both tables open without a message, rows are whole, and emptying works.
+            Table MainData, TablesData;
+            DataSource DataSource2;
+            QuietHost host;
+            catalogue::setUp(MainData, TablesData, DataSource2);
+            ASSERT_TRUE(catalogue::open(MainData, TablesData, host)) << where;
+            ASSERT_TRUE(host.messages.empty()) << where;
+            DataSource2.setEnabled(false);
+            for (TablesData.First(); !TablesData.Eof(); TablesData.Next())
+                ASSERT_EQ(labels.count(TablesData.fieldAsString("ZOR_TYPE")), 1u) << where;
+            DataSource2.setEnabled(true);
+            for (const char *t : {"Data/ZORMain.dbf", "Data/ZORDet.dbf"}) {
+                int rc = 0;
+                std::string out = testutil::run(testutil::python() + " " + testutil::tool("mdxcheck.py") + " " + t, &rc);
+                ASSERT_EQ(rc, 0) << where << "\n" << out;
+                if (python) {
+                    out = testutil::run(testutil::python() + " -c \"import dbfread,sys; list(dbfread.DBF(sys.argv[1]))\" " + t + " 2>&1", &rc);
+                    ASSERT_EQ(rc, 0) << where << "\n" << out;
+                }
+            }
+            catalogue::emptyFields(TablesData, DataSource2);
+            catalogue::emptyMain(MainData);
+        }
+    }
+    std::printf("kill points during Do it: %d\n", points);
+    fs::current_path(old);
 }

@@ -8,6 +8,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
+#include "tables/file.h"
+#include <cerrno>
 #include <QTest>
 
 #include <filesystem>
@@ -244,6 +246,29 @@ private slots:
         Current.Close();
         model.reset();
         QCOMPARE(model.rowCount(), 0);
+    }
+
+    // A read that fails while the user scrolls (an I/O error on a bad sector): the rows that
+    // cannot be read stay empty, the failure is said once, and nothing is thrown into the view.
+    void aReadFailingWhileScrolling()
+    {
+        Scratch scratch;
+        writeTable(scratch.folder(), "IO.DBF", 60000, [](int64_t) { return false; });
+        tables::Table Current;
+        open(Current, scratch.folder(), "IO.DBF");
+        TableModel model(&Current);
+        QSignalSpy spy(&model, &TableModel::damageFound);
+        QCOMPARE(text(model, 0, 1), QStringLiteral("r1"));
+        tables::faults::failAt(tables::faults::Read, 1, EIO);
+        QCOMPARE(text(model, 30000, 1), QString());
+        tables::faults::reset();
+        QCOMPARE(text(model, 0, 1), QStringLiteral("r1"));   // what was read before still shows
+        QCOMPARE(text(model, 45000, 1), QStringLiteral("r45001"));
+        QTRY_COMPARE(spy.count(), 1);
+        QVERIFY(spy.first().first().toString().contains(QStringLiteral("ошибка ввода-вывода")));
+        QVERIFY(spy.first().first().toString().contains(QStringLiteral("IO.DBF")));
+        QTest::qWait(10);
+        QCOMPARE(spy.count(), 1);
     }
 
     void damageShowsTheRowsBeforeItAndWarnsOnce_data()

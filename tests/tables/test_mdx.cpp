@@ -275,3 +275,44 @@ TEST(MdxIndex, MissingIndexIsMadeAgainForAWritableTable)
     t.Close();
     EXPECT_EQ(checker(tmp.str() + "ZORMain.dbf"), 0);
 }
+
+TEST(MdxIndex, CharacterAndDateTagsKeepTheirOrder)
+{
+    TempDir tmp;
+    FieldDefs fields(2);
+    fields[0].name = "CITY"; fields[0].nativeType = 'C'; fields[0].width = 12;
+    fields[1].name = "BORN"; fields[1].nativeType = 'D'; fields[1].width = 8;
+    createDbaseTable(tmp.str(), "people.dbf", fields, {{"CITY", "CITY"}, {"BORN", "BORN"}}, 0x57);
+    struct Row { const char *city, *born; };
+    const Row rows[] = {{"Tver", "19991231"}, {"Omsk", "20240315"}, {"Kazan", ""}, {"Omsk", "18000101"}, {"Abakan", "20000229"}};
+    Table t;
+    t.DatabaseName = tmp.str();
+    t.TableName = "people.dbf";
+    t.ReadOnly = false;
+    t.IndexDefs = {{"CITY", "CITY"}, {"BORN", "BORN"}};
+    t.IndexName = "CITY";
+    t.Open();
+    for (const Row &r : rows) {
+        t.Insert();
+        t.setFieldAsString("CITY", r.city);
+        t.setFieldAsString("BORN", r.born);
+        t.Post();
+    }
+    t.Close();
+    std::string report;
+    EXPECT_EQ(checker(tmp.str() + "people.dbf", &report), 0) << report;
+
+    auto order = [&](const char *tag) {
+        Table r;
+        r.DatabaseName = tmp.str();
+        r.TableName = "people.dbf";
+        r.IndexName = tag;
+        r.Open();
+        std::vector<int64_t> recs;
+        for (r.First(); !r.Eof(); r.Next())
+            recs.push_back(r.recordNumber());
+        return recs;
+    };
+    EXPECT_EQ(order("CITY"), (std::vector<int64_t>{5, 3, 2, 4, 1}));
+    EXPECT_EQ(order("BORN"), (std::vector<int64_t>{4, 1, 5, 2, 3})); // a blank date sorts last
+}
