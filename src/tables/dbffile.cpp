@@ -440,8 +440,14 @@ const uint8_t *DbfFile::recordPtr(int64_t record) const
     int64_t n = std::min(recordsPerBlock_, flushedCount_ - first);
     Block b{first, std::vector<uint8_t>(size_t(n) * size_t(recordLength_))};
     size_t got = file_.readAt(b.data.data(), b.data.size(), headerLength_ + first * recordLength_);
-    if (got < b.data.size())
-        failFile(file_.path(), "не удалось прочитать запись " + std::to_string(record + 1) + ": файл обрезан");
+    if (got < b.data.size()) {
+        // The file was cut after it was opened: the whole records before the cut still read.
+        const size_t whole = got / size_t(recordLength_);
+        if (int64_t(whole) <= record - first)
+            failFile(file_.path(), "не удалось прочитать запись " + std::to_string(record + 1) + ": файл обрезан");
+        n = int64_t(whole);
+        b.data.resize(whole * size_t(recordLength_));
+    }
     for (auto it = pendingDeletes_.lower_bound(first); it != pendingDeletes_.end() && *it < first + n; ++it)
         b.data[size_t(*it - first) * size_t(recordLength_)] = '*';
     cache_.push_front(std::move(b));
