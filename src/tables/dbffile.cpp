@@ -23,12 +23,6 @@ constexpr size_t kMemoLimit = 64 * 1024;    // memo text kept for display
 constexpr int64_t kDayOfJdn = 1721425;      // Julian day number - proleptic Gregorian day number
 constexpr double kDayMs = 86400000.0;
 
-std::string upper(std::string s)
-{
-    for (char &c : s)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::string trimRight(std::string_view s)
 {
@@ -357,14 +351,10 @@ void DbfFile::parseDbase2(const std::vector<uint8_t> &h)
 
 namespace {
 
-// Folder (with its trailing slash) and file name without extension of a path.
 std::pair<std::string, std::string> folderAndStem(const std::string &p)
 {
-    size_t slash = p.find_last_of('/');
-    std::string folder = slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? p : p.substr(slash + 1);
-    size_t dot = base.find_last_of('.');
-    return {folder, dot == std::string::npos ? base : base.substr(0, dot)};
+    PathParts parts = splitPath(p);
+    return {parts.folder, parts.stem};
 }
 
 } // namespace
@@ -415,9 +405,9 @@ int DbfFile::codePage() const
 
 int DbfFile::fieldIndex(const std::string &name) const
 {
-    std::string u = upper(name);
+    std::string u = asciiUpper(name);
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (upper(fields_[i].name) == u)
+        if (asciiUpper(fields_[i].name) == u)
             return int(i);
     return -1;
 }

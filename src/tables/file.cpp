@@ -175,20 +175,6 @@ bool File::tryLock()
 
 namespace {
 
-std::string lowerAscii(std::string s)
-{
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string upperAscii(std::string s)
-{
-    for (char &c : s)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 bool isRegularFile(const std::string &p)
 {
     struct stat st;
@@ -218,7 +204,7 @@ public:
             l.mtime = st.st_mtim;
             if (DIR *dir = ::opendir(dirPath.c_str())) {
                 while (dirent *e = ::readdir(dir))
-                    l.names.emplace(lowerAscii(e->d_name), e->d_name);
+                    l.names.emplace(asciiLower(e->d_name), e->d_name);
                 ::closedir(dir);
             }
             it = listings_.insert_or_assign(dirPath, std::move(l)).first;
@@ -261,17 +247,43 @@ FolderListings &folderListings()
 
 } // namespace
 
+std::string asciiUpper(std::string s)
+{
+    for (char &c : s)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string asciiLower(std::string s)
+{
+    for (char &c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+PathParts splitPath(const std::string &path)
+{
+    PathParts parts;
+    size_t slash = path.find_last_of('/');
+    parts.folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    size_t dot = base.find_last_of('.');
+    parts.stem = dot == std::string::npos ? base : base.substr(0, dot);
+    parts.extension = dot == std::string::npos ? std::string() : asciiLower(base.substr(dot));
+    return parts;
+}
+
 std::string findCompanion(const std::string &folder, const std::string &stem, const std::string &ext,
                           bool listFolder)
 {
-    const std::string tries[] = {stem + lowerAscii(ext), stem + upperAscii(ext), upperAscii(stem) + upperAscii(ext),
-                                 lowerAscii(stem) + lowerAscii(ext)};
+    const std::string tries[] = {stem + asciiLower(ext), stem + asciiUpper(ext), asciiUpper(stem) + asciiUpper(ext),
+                                 asciiLower(stem) + asciiLower(ext)};
     for (const std::string &t : tries)
         if (isRegularFile(folder + t))
             return folder + t;
     if (!listFolder)
         return {};
-    return folderListings().find(folder, lowerAscii(stem + ext));
+    return folderListings().find(folder, asciiLower(stem + ext));
 }
 
 } // namespace tables

@@ -47,6 +47,19 @@ void reset();
 long count(Kind kind);
 } // namespace faults
 
+// ASCII letter case (names of files, fields and tags; other bytes are left alone).
+std::string asciiUpper(std::string s);
+std::string asciiLower(std::string s);
+
+// A path cut into its folder (with the trailing '/', or empty), the file name without its
+// extension, and the extension in lower case with its dot (or empty).
+struct PathParts {
+    std::string folder;
+    std::string stem;
+    std::string extension;
+};
+PathParts splitPath(const std::string &path);
+
 // Finds a file beside `path` named `stem + ext` in any letter case (ext with its dot);
 // empty when there is none. Tries the likely spellings (as given, upper case, lower case)
 // first; only when `listFolder` is set and none exists does it look through the folder's

@@ -25,12 +25,6 @@ constexpr size_t kTagTable = 544, kTagEntry = 32, kTagRootFlag = 529;
 constexpr size_t tRoot = 0, tPagesUsed = 4, tFormat = 8, tType = 9, tKeyLength = 12, tMaxKeys = 14,
                  tSecondary = 16, tItemLength = 18, tCounter = 20, tExpression = 24, tHasKeys = 246;
 
-std::string upper(std::string s)
-{
-    for (char &c : s)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 void putDate(uint8_t *p)
 {
@@ -119,7 +113,7 @@ void MdxIndex::load()
         const uint8_t *e = h + kTagTable + i * kTagEntry;
         Tag t;
         t.headerPage = bytes::le32(e);
-        t.spec.name = upper(std::string(reinterpret_cast<const char *>(e + 4), 11).c_str());
+        t.spec.name = asciiUpper(std::string(reinterpret_cast<const char *>(e + 4), 11).c_str());
         const uint8_t *th = block(t.headerPage);
         if (!th)
             damaged("заголовок тега " + t.spec.name + " за пределами файла");
@@ -160,7 +154,7 @@ uint32_t MdxIndex::root(const Tag &t) const
 
 int MdxIndex::findTag(const std::string &name) const
 {
-    std::string u = upper(name);
+    std::string u = asciiUpper(name);
     for (size_t i = 0; i < tags_.size(); ++i)
         if (tags_[i].spec.name == u)
             return int(i);
@@ -464,7 +458,7 @@ std::vector<uint8_t> MdxIndex::image(const std::string &tableStem, uint8_t langu
     std::vector<uint8_t> d(4 * kPage, 0);
     d[hVersion] = 2;
     putDate(d.data() + hDate);
-    std::string stem = upper(tableStem).substr(0, 15);
+    std::string stem = asciiUpper(tableStem).substr(0, 15);
     std::memcpy(d.data() + hName, stem.data(), stem.size());
     bytes::putLe16(d.data() + hBlockPages, uint16_t(blockPages));
     bytes::putLe16(d.data() + hBlockBytes, uint16_t(blockBytes));
@@ -543,13 +537,13 @@ std::vector<uint8_t> MdxIndex::image(const std::string &tableStem, uint8_t langu
         bytes::putLe16(th + tSecondary, s.keyType == 'D' ? 1 : 0);
         bytes::putLe16(th + tItemLength, uint16_t(item));
         th[tCounter] = 1;
-        std::string expr = upper(s.expression).substr(0, 220);
+        std::string expr = asciiUpper(s.expression).substr(0, 220);
         std::memcpy(th + tExpression, expr.data(), expr.size());
         th[tHasKeys] = es.empty() ? 0 : 1;
 
         uint8_t *e = d.data() + kTagTable + ti * kTagEntry;
         bytes::putLe32(e, header);
-        std::string name = upper(s.name).substr(0, 10);
+        std::string name = asciiUpper(s.name).substr(0, 10);
         std::memcpy(e + 4, name.data(), name.size());
         e[15] = 0x10;
         e[19] = 0x02;

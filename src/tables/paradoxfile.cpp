@@ -371,16 +371,14 @@ void ParadoxFile::readHeader()
     bool hasBlobs = std::any_of(fields_.begin(), fields_.end(),
                                 [](const FieldDef &f) { return paradox::isBlob(uint8_t(f.nativeType)); });
     if (hasBlobs) {
-        size_t slash = path_.find_last_of('/');
-        std::string folder = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
-        std::string name = fileName(path_);
-        size_t dot = name.find_last_of('.');
-        std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
-        mbPath_ = findCompanion(folder, stem, ".mb");
+        const PathParts parts = splitPath(path_);
+        const std::string name = fileName(path_);
+        const size_t dot = name.find_last_of('.');
+        mbPath_ = findCompanion(parts.folder, parts.stem, ".mb");
         if (mbPath_.empty() && !encrypted_) {
             const bool upper = dot != std::string::npos && name.compare(dot, 3, ".DB") == 0;
             warning_ += warning_.empty() ? "Файл «" + path_ + "»: " : "; ";
-            warning_ += "нет файла MB «" + stem + (upper ? ".MB" : ".mb") + "», длинные значения полей BLOB недоступны";
+            warning_ += "нет файла MB «" + parts.stem + (upper ? ".MB" : ".mb") + "», длинные значения полей BLOB недоступны";
         }
     }
 }

@@ -5,27 +5,13 @@
 #include "file.h"
 #include "paradoxfile.h"
 
-#include <cctype>
 
 namespace tables {
 
-namespace {
-std::string lowerExtension(const std::string &path)
-{
-    size_t dot = path.find_last_of('.');
-    size_t slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string e = path.substr(dot);
-    for (char &c : e)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return e;
-}
-} // namespace
 
 std::unique_ptr<RecordSource> openRecordSource(const std::string &path, TableType type)
 {
-    std::string ext = lowerExtension(path);
+    std::string ext = splitPath(path).extension;
     if (type == ttDBase || (type == ttDefault && ext == ".dbf"))
         return std::make_unique<DbfFile>(path, false);
     if (type == ttParadox || (type == ttDefault && ext == ".db"))

@@ -18,28 +18,8 @@ namespace tables {
 namespace {
 constexpr size_t kFlushBytes = 1 << 20; // posted rows kept in memory before they are written
 
-std::string lower(std::string s)
-{
-    for (char &c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
-std::string upper(std::string s)
-{
-    for (char &c : s)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
-std::string extensionOf(const std::string &name)
-{
-    size_t dot = name.find_last_of('.');
-    size_t slash = name.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return lower(name.substr(dot));
-}
 
 // Julian day number of a YYYYMMDD text as a date key; blank dates sort last.
 std::string dateKey(const std::string &raw)
@@ -186,7 +166,7 @@ void Table::Open()
     impl->path = fullPath();
     if (TableName.empty())
         throw Error("Не задано имя таблицы");
-    std::string ext = extensionOf(TableName);
+    std::string ext = splitPath(TableName).extension;
     bool dbase = TableType == ttDBase || (TableType == ttDefault && ext == ".dbf");
     if (dbase && !ReadOnly) {
         // One writer at a time: a second program (or a second copy of this one) that opens the
@@ -214,7 +194,7 @@ void Table::Open()
     // Stored definitions: the file must have those columns.
     for (const FieldDef &want : FieldDefs) {
         const tables::FieldDefs &have = impl->source->fields();
-        auto it = std::find_if(have.begin(), have.end(), [&](const FieldDef &f) { return upper(f.name) == upper(want.name); });
+        auto it = std::find_if(have.begin(), have.end(), [&](const FieldDef &f) { return asciiUpper(f.name) == asciiUpper(want.name); });
         if (it == have.end() || (want.nativeType && it->nativeType != want.nativeType) ||
             (want.width && it->width != want.width))
             throw Error("Файл «" + impl->path + "»: структура таблицы не та, что ожидается (поле " + want.name + ")");
@@ -262,11 +242,7 @@ void Table::openIndex()
     if (!d->dbf)
         return;
     const std::string &path = d->path;
-    size_t slash = path.find_last_of('/');
-    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    size_t dot = base.find_last_of('.');
-    std::string stem = dot == std::string::npos ? base : base.substr(0, dot);
+    const auto [folder, stem, extension] = splitPath(path);
     // A table opened only to be read needs its index only for an index order; one opened for
     // writing keeps every tag of its production index up to date.
     bool wanted = !IndexName.empty() || (!ReadOnly && d->dbf->productionIndexFlag());
@@ -278,9 +254,9 @@ void Table::openIndex()
         if (IndexName.empty())
             return; // the flag promises an index that is not there: read in record order
         if (!writable || IndexDefs.empty())
-            throw Error("Файл «" + path + "»: не найден индекс " + upper(stem) + ".MDX");
+            throw Error("Файл «" + path + "»: не найден индекс " + asciiUpper(stem) + ".MDX");
         // The index is derived from the table: make it again from the stored definitions.
-        mdxPath = folder + upper(stem) + ".MDX";
+        mdxPath = folder + asciiUpper(stem) + ".MDX";
         std::vector<MdxIndex::TagSpec> specs;
         for (const IndexDef &x : IndexDefs) {
             MdxIndex::TagSpec s;
@@ -292,7 +268,7 @@ void Table::openIndex()
             s.keyLength = s.keyType == 'C' ? d->dbf->fields()[size_t(f)].width : (s.keyType == 'D' ? 8 : 12);
             specs.push_back(s);
         }
-        std::vector<uint8_t> img = MdxIndex::image(upper(stem), d->dbf->languageDriver(), specs, {});
+        std::vector<uint8_t> img = MdxIndex::image(asciiUpper(stem), d->dbf->languageDriver(), specs, {});
         File f(mdxPath, File::Create);
         f.writeAt(img.data(), img.size(), 0);
     }
@@ -311,7 +287,7 @@ void Table::openIndex()
         }
         if (specs.empty())
             throw;
-        std::vector<uint8_t> img = MdxIndex::image(upper(stem), d->dbf->languageDriver(), specs, {});
+        std::vector<uint8_t> img = MdxIndex::image(asciiUpper(stem), d->dbf->languageDriver(), specs, {});
         File f(mdxPath, File::ReadWrite);
         f.writeAt(img.data(), img.size(), 0);
         f.truncate(int64_t(img.size()));
@@ -747,13 +723,13 @@ void createDbaseTable(const std::string &folder, const std::string &name, const 
     h[29] = languageDriver;
     for (size_t i = 0; i < n; ++i) {
         uint8_t *d = h.data() + 32 + 32 * i;
-        std::string fname = upper(fields[i].name).substr(0, 10);
+        std::string fname = asciiUpper(fields[i].name).substr(0, 10);
         std::memcpy(d, fname.data(), fname.size());
         d[11] = uint8_t(fields[i].nativeType);
         d[16] = uint8_t(fields[i].width);
         d[17] = uint8_t(fields[i].decimals);
         for (const IndexDef &x : indexes)
-            if (upper(x.fields) == upper(fields[i].name))
+            if (asciiUpper(x.fields) == asciiUpper(fields[i].name))
                 d[31] = 1;
     }
     h[headerLength - 1] = 0x0D;
@@ -765,15 +741,14 @@ void createDbaseTable(const std::string &folder, const std::string &name, const 
     writeAll(folder + name, h);
     if (indexes.empty())
         return;
-    size_t dot = name.find_last_of('.');
-    std::string stem = upper(dot == std::string::npos ? name : name.substr(0, dot));
+    const std::string stem = asciiUpper(splitPath(name).stem);
     std::vector<MdxIndex::TagSpec> specs;
     for (const IndexDef &x : indexes) {
         MdxIndex::TagSpec s;
         s.name = x.name;
         s.expression = x.fields;
         for (const FieldDef &f : fields)
-            if (upper(f.name) == upper(x.fields)) {
+            if (asciiUpper(f.name) == asciiUpper(x.fields)) {
                 s.keyType = f.nativeType == 'C' ? 'C' : (f.nativeType == 'D' ? 'D' : 'N');
                 s.keyLength = s.keyType == 'C' ? f.width : (s.keyType == 'D' ? 8 : 12);
             }
