@@ -119,15 +119,17 @@ DbfFile::~DbfFile() = default;
 void DbfFile::parseHeader()
 {
     const std::string &path = file_.path();
-    fileSize_ = file_.size();
+    fileSize_ = file_.sizeWhenOpened();
     if (fileSize_ == 0)
         failFile(path, "файл пуст, это не таблица dBASE");
     if (fileSize_ < 32)
         failFile(path, "файл слишком короткий для таблицы dBASE (" + std::to_string(fileSize_) + " байт)");
 
-    uint8_t fixed[32];
-    if (file_.readAt(fixed, 32, 0) < 32)
+    // One read brings the whole header of nearly every table; a longer one is read again below.
+    std::vector<uint8_t> head(size_t(std::min<int64_t>(fileSize_, 4096)));
+    if (file_.readAt(head.data(), head.size(), 0) < 32)
         failFile(path, "не удалось прочитать заголовок");
+    const uint8_t *fixed = head.data();
     version_ = fixed[0];
     headerLength_ = bytes::le16(fixed + 8);
     recordLength_ = bytes::le16(fixed + 10);
@@ -159,9 +161,14 @@ void DbfFile::parseHeader()
     if (recordLength_ < 1)
         failFile(path, "повреждён заголовок: длина записи равна нулю");
 
-    std::vector<uint8_t> h(static_cast<size_t>(headerLength_));
-    if (file_.readAt(h.data(), h.size(), 0) < h.size())
-        failFile(path, "заголовок обрезан");
+    std::vector<uint8_t> h = std::move(head);
+    if (h.size() >= size_t(headerLength_)) {
+        h.resize(size_t(headerLength_));
+    } else {
+        h.resize(size_t(headerLength_));
+        if (file_.readAt(h.data(), h.size(), 0) < h.size())
+            failFile(path, "заголовок обрезан");
+    }
     mdxFlag_ = !foxPro_ && h[28] == 1;
     ldid_ = h[29];
     if (level7_)

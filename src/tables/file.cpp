@@ -89,11 +89,12 @@ File::File(const std::string &path, Mode mode) : path_(path)
         fd_ = -1;
         failFile(path, e == EISDIR ? "это папка, а не файл" : "это не обычный файл");
     }
+    openedSize_ = st.st_size;
 }
 
 File::~File() { close(); }
 
-File::File(File &&o) noexcept : fd_(o.fd_), path_(std::move(o.path_)) { o.fd_ = -1; }
+File::File(File &&o) noexcept : fd_(o.fd_), path_(std::move(o.path_)), openedSize_(o.openedSize_) { o.fd_ = -1; }
 
 File &File::operator=(File &&o) noexcept
 {
@@ -101,6 +102,7 @@ File &File::operator=(File &&o) noexcept
         close();
         fd_ = o.fd_;
         path_ = std::move(o.path_);
+        openedSize_ = o.openedSize_;
         o.fd_ = -1;
     }
     return *this;

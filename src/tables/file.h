@@ -23,6 +23,8 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     const std::string &path() const { return path_; }
     int64_t size() const;
+    // The size the file had when it was opened (no system call).
+    int64_t sizeWhenOpened() const { return openedSize_; }
     // Reads up to n bytes at offset; returns how many were there (fewer at the end of the file).
     size_t readAt(void *buffer, size_t n, int64_t offset) const;
     // Writes all n bytes at offset or throws.
@@ -36,6 +38,7 @@ public:
 private:
     int fd_ = -1;
     std::string path_;
+    int64_t openedSize_ = 0;
 };
 
 // Fault injection for tests: the k-th operation of a kind (1-based, counted from the last reset)

@@ -233,13 +233,15 @@ std::vector<uint32_t> MdxIndex::seek(int tagIndex, const std::string &key) const
             damaged("дерево тега " + t.spec.name + " повреждено");
         uint32_t k = std::min<uint32_t>(bytes::le32(b), t.maxKeys);
         uint32_t tail = bytes::le32(b + 8 + k * t.itemLength);
-        uint32_t j = 0;
-        while (j < k) {
-            const uint8_t *item = b + 8 + j * t.itemLength;
-            if (compareRaw(t.spec.keyType, item + 4, want, klen) >= 0)
-                break;
-            ++j;
+        uint32_t lo = 0, hi = k; // first item whose key is not below the one sought
+        while (lo < hi) {
+            uint32_t mid = (lo + hi) / 2;
+            if (compareRaw(t.spec.keyType, b + 8 + mid * t.itemLength + 4, want, klen) < 0)
+                lo = mid + 1;
+            else
+                hi = mid;
         }
+        const uint32_t j = lo;
         path.push_back({page, j});
         if (tail == 0)
             break;
@@ -330,11 +332,18 @@ MdxIndex::Split MdxIndex::insertInto(Tag &t, uint32_t page, const std::string &k
     auto keyAt = [&](const uint8_t *node, uint32_t j) {
         return std::string(reinterpret_cast<const char *>(node + 8 + j * item + 4), klen);
     };
-    // First item whose key is above the new one: equal keys stay in record order.
-    uint32_t j = 0;
+    // Equal keys stay in record order.
+    // First item whose key is above the new one (binary search: the items are in order).
     const uint8_t *want = reinterpret_cast<const uint8_t *>(key.data());
-    while (j < k && compareRaw(t.spec.keyType, b + 8 + j * item + 4, want, klen) <= 0)
-        ++j;
+    uint32_t lo = 0, hi = k;
+    while (lo < hi) {
+        uint32_t mid = (lo + hi) / 2;
+        if (compareRaw(t.spec.keyType, b + 8 + mid * item + 4, want, klen) <= 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    const uint32_t j = lo;
 
     struct Item { uint32_t ptr; std::string key; };
     std::vector<Item> items;

@@ -109,7 +109,7 @@ struct Table::Impl {
     int64_t live = 0;                    // live (not deleted) records, for writable tables
     std::vector<int> tagField;           // per index tag, the column its key is made from (-1: none)
     File lock;                           // held while a writable table is open
-    bool followPending = false;          // the master moved: find our rows when next asked
+    bool followPending = false;          // opened, or the master moved: find our rows when next asked
 };
 
 Table::Table() = default;
@@ -208,11 +208,10 @@ void Table::Open()
                 if (!d->dbf->isDeleted(r))
                     ++d->live;
         }
-        d->viewDirty = true;
-        if (master_)
-            followMaster();
-        else
-            First();
+        // The cursor goes to the first row when somebody first asks: a table opened for its
+        // field list only never reads a record.
+        followMaster();
+        moved();
     } catch (...) {
         d.reset();
         throw;
