@@ -33,7 +33,9 @@ seed mdx '' $fx/mdx/*/*.MDX
 seed paradox '\x00' $fx/paradox/*.db $fx/real/paradox/*.db $fx/real/paradox/*.DB
 seed reportfile '' $fx/report/*.zrp
 
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
+# Returning freed memory to the system can stall for seconds in some virtual machines; libFuzzer
+# would report that as a hang of the input.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:allocator_release_to_os_interval_ms=-1:quarantine_size_mb=64
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 mkdir -p build-fuzz/artifacts
 for t in "${targets[@]}"; do
