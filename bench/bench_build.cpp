@@ -3,6 +3,7 @@
 // and the whole build are timed, with a plain open-read-close loop over the same files (header
 // and field descriptors with read(2)) as the limit.
 //   bench_build [TABLES]          default 10000
+#include "benchutil.h"
 #include "catalogue/catalogue.h"
 #include "tables/codepage.h"
 #include "tables/table.h"
@@ -18,14 +19,8 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
-struct Host : catalogue::Host {
-    void showMessage(const std::string &t) override { std::fprintf(stderr, "%s\n", t.c_str()); }
-    void terminate() override { std::exit(1); }
-};
-double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 // A dBASE III table with `fields` columns of mixed kinds and a few records.
 void makeTable(const std::string &path, int fields, std::mt19937 &rng)

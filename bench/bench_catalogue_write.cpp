@@ -1,6 +1,7 @@
 // Writing the catalogue: 10,000 main rows and 250,000 field rows with both indexes kept right,
 // then emptying both tables. Run from any folder: it works in a scratch copy of the catalogue.
 //   bench_catalogue_write [FIELD_ROWS] [DATA_FOLDER_WITH_EMPTY_CATALOGUE]
+#include "benchutil.h"
 #include "catalogue/catalogue.h"
 #include "tables/table.h"
 #include "tables/codepage.h"
@@ -12,15 +13,7 @@
 #include <string>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-namespace {
-struct Host : catalogue::Host {
-    void showMessage(const std::string &t) override { std::fprintf(stderr, "%s\n", t.c_str()); }
-    void terminate() override { std::exit(1); }
-};
-double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
-} // namespace
 
 int main(int argc, char **argv)
 {

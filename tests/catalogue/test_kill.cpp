@@ -75,6 +75,14 @@ void checkRowsWhole(const std::string &where)
     }
 }
 
+// A copy of the shipped, empty catalogue files in DIR/Data.
+void copyShippedCatalogue(const testutil::TempDir &dir)
+{
+    fs::create_directories(dir.path() / "Data");
+    for (const char *f : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
+        testutil::copy(std::string(ZORVIK_SOURCE_DIR) + "/Data/" + f, (dir.path() / "Data" / f).string());
+}
+
 // The child of the whole-build test: Do it over many picked tables, again and again.
 [[noreturn]] void buildForever(const std::vector<std::string> &names, const std::vector<std::string> &paths)
 {
@@ -98,9 +106,7 @@ TEST(KillTest, EveryKillLeavesOpenableConsistentTables)
 {
     testutil::TempDir tmp;
     fs::path old = fs::current_path();
-    fs::create_directories(tmp.path() / "Data");
-    for (const char *f : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
-        testutil::copy(std::string(ZORVIK_SOURCE_DIR) + "/Data/" + f, (tmp.path() / "Data" / f).string());
+    copyShippedCatalogue(tmp);
     fs::current_path(tmp.path());
 
     const char *env = std::getenv("ZORVIK_KILL_POINTS");
@@ -160,9 +166,7 @@ TEST(KillTest, KilledDuringDoItTheNextStartOpensAndEmptiesTheCatalogue)
 {
     testutil::TempDir tmp;
     fs::path old = fs::current_path();
-    fs::create_directories(tmp.path() / "Data");
-    for (const char *f : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
-        testutil::copy(std::string(ZORVIK_SOURCE_DIR) + "/Data/" + f, (tmp.path() / "Data" / f).string());
+    copyShippedCatalogue(tmp);
     std::vector<std::string> names, paths;
     const char *picked[] = {"paradox/alltypes.db", "dbase/db4_memo.dbf", "dbase/vfp_types.dbf", "dbase/cp866.dbf",
                             "dbase/clipper_wide.dbf", "real/paradox/CUSTOMER.DB", "dbase/db7_types.dbf", "paradox/many.db"};

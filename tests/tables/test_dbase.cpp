@@ -1,6 +1,7 @@
 // The dBASE-family reader: the field list of every dBASE fixture, value decoding of each native
 // kind (from fixture cells and from bytes written here), memo files, code pages, and damaged
 // files made by corrupting copies of the fixtures.
+#include "testutil.h"
 #include "tables/codepage.h"
 #include "tables/dbffile.h"
 #include "tables/error.h"
@@ -48,19 +49,9 @@ void *operator new(size_t n)
 
 namespace {
 
-std::string fixture(const std::string &relative) { return std::string(ZORVIK_FIXTURES) + "/" + relative; }
-
-std::vector<uint8_t> readAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeAll(const std::string &path, const std::vector<uint8_t> &bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
+using testutil::fixture;
+using testutil::readAll;
+using testutil::writeAll;
 
 std::vector<uint8_t> bytesOf(const std::string &s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 

@@ -1,5 +1,6 @@
 // The Paradox reader: field lists of real and pxlib-made tables, value decoding, BLOBs from
 // the record and from the .mb, and damaged files made by corrupting copies of the fixtures.
+#include "testutil.h"
 #include "tables/codepage.h"
 #include "tables/error.h"
 #include "tables/file.h"
@@ -21,19 +22,9 @@ using tables::Value;
 
 namespace {
 
-std::string fixture(const std::string &relative) { return std::string(ZORVIK_FIXTURES) + "/" + relative; }
-
-std::vector<uint8_t> readAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeAll(const std::string &path, const std::vector<uint8_t> &bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
+using testutil::fixture;
+using testutil::readAll;
+using testutil::writeAll;
 
 std::vector<uint8_t> fromHex(const std::string &hex)
 {
