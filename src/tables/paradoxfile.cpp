@@ -559,7 +559,11 @@ Value ParadoxFile::blobValue(const FieldDef &field, const uint8_t *p) const
     const uint8_t code = uint8_t(field.nativeType);
     const bool text = code == paradox::tcMemo || code == paradox::tcFmtMemo;
     auto result = [&](std::string_view data) {
-        return text ? Value::ofText(codepage::toUtf8(data, codePage_), Value::Kind::Memo) : binary(length);
+        if (!text)
+            return binary(length);
+        Value v = Value::ofText(codepage::toUtf8(data, codePage_), Value::Kind::Memo);
+        v.size = length; // stored bytes, as the dBASE readers give them
+        return v;
     };
     if (length <= uint32_t(leader))
         return result(std::string_view(reinterpret_cast<const char *>(p), length));
