@@ -3,6 +3,7 @@
 // temp folder) under the extension the reader expects, with optional companion files.
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,5 +33,27 @@ inline std::string put(const std::string &name, const uint8_t *data, size_t size
 }
 
 inline void drop(const std::string &name) { unlink((folder() + name).c_str()); }
+
+// A table and its companion files from one input: when the first byte is odd, the last quarter
+// of the rest becomes each companion file, else there are none. Returns the table's path, or
+// an empty string for an empty input.
+inline std::string putTable(const uint8_t *data, size_t size, const std::string &table,
+                            std::initializer_list<const char *> companions)
+{
+    if (size < 1)
+        return {};
+    const bool with = data[0] & 1;
+    ++data;
+    --size;
+    const size_t split = with ? size * 3 / 4 : size;
+    std::string path = put(table, data, split);
+    for (const char *c : companions) {
+        if (with)
+            put(c, data + split, size - split);
+        else
+            drop(c);
+    }
+    return path;
+}
 
 } // namespace fuzz

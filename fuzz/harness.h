@@ -18,20 +18,9 @@ namespace fuzz {
 // file is made from the input's tail, so memo references are followed too.
 inline int dbf(const uint8_t *data, size_t size)
 {
-    if (size < 1)
+    const std::string path = putTable(data, size, "t.dbf", {"t.dbt", "t.fpt"});
+    if (path.empty())
         return 0;
-    bool memo = data[0] & 1;
-    ++data;
-    --size;
-    size_t split = memo ? size * 3 / 4 : size;
-    std::string path = fuzz::put("t.dbf", data, split);
-    if (memo) {
-        fuzz::put("t.dbt", data + split, size - split);
-        fuzz::put("t.fpt", data + split, size - split);
-    } else {
-        fuzz::drop("t.dbt");
-        fuzz::drop("t.fpt");
-    }
     try {
         tables::DbfFile t(path, false);
         int64_t n = std::min<int64_t>(t.recordCount(), 64);
@@ -91,17 +80,9 @@ inline int mdx(const uint8_t *data, size_t size)
 // Paradox tables and their .MB blob files: open, then decode every cell of the first records.
 inline int paradox(const uint8_t *data, size_t size)
 {
-    if (size < 1)
+    const std::string path = putTable(data, size, "p.db", {"p.mb"});
+    if (path.empty())
         return 0;
-    bool blobs = data[0] & 1;
-    ++data;
-    --size;
-    size_t split = blobs ? size * 3 / 4 : size;
-    std::string path = fuzz::put("p.db", data, split);
-    if (blobs)
-        fuzz::put("p.mb", data + split, size - split);
-    else
-        fuzz::drop("p.mb");
     try {
         tables::ParadoxFile t(path);
         int64_t n = std::min<int64_t>(t.recordCount(), 64);

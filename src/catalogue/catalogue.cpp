@@ -56,33 +56,33 @@ void setUp(tables::Table &MainData, tables::Table &TablesData, tables::DataSourc
     TablesData.setMasterSource(&DataSource2);
 }
 
+namespace {
+
+// Opens one catalogue table from the data folder; a failure, whatever it is, gets its message
+// and the terminate request.
+bool openTable(tables::Table &table, const std::string &name, Host &host)
+{
+    table.Close();
+    table.DatabaseName = dataFolder();
+    table.TableName = name;
+    table.TableType = tables::ttDBase;
+    try {
+        table.Open();
+        return true;
+    } catch (const std::exception &) {
+        host.showMessage("Не могу открыть файл " + name + " из поддиректории Data\\");
+        host.terminate();
+        return false;
+    }
+}
+
+} // namespace
+
 bool open(tables::Table &MainData, tables::Table &TablesData, Host &host)
 {
-    const std::string folder = dataFolder();
-    bool ok = true;
-    MainData.Close();
-    MainData.DatabaseName = folder;
-    MainData.TableName = "ZORMain.dbf";
-    MainData.TableType = tables::ttDBase;
-    try {
-        MainData.Open();
-    } catch (const std::exception &) {
-        host.showMessage("Не могу открыть файл ZORMain.dbf из поддиректории Data\\");
-        host.terminate();
-        ok = false;
-    }
-    TablesData.Close();
-    TablesData.DatabaseName = folder;
-    TablesData.TableName = "ZORDet.dbf";
-    TablesData.TableType = tables::ttDBase;
-    try {
-        TablesData.Open();
-    } catch (const std::exception &) {
-        host.showMessage("Не могу открыть файл ZORDet.dbf из поддиректории Data\\");
-        host.terminate();
-        ok = false;
-    }
-    return ok;
+    const bool main = openTable(MainData, "ZORMain.dbf", host);
+    const bool fields = openTable(TablesData, "ZORDet.dbf", host);
+    return main && fields;
 }
 
 void emptyMain(tables::Table &MainData)

@@ -87,4 +87,20 @@ inline bool havePython(const std::string &modules)
     return rc == 0;
 }
 
+// The independent index checker on TABLE.dbf (and, with `dbfread`, a full read in
+// python3-dbfread): empty when both are content, else what they printed.
+inline std::string independentProblems(const std::string &table, bool dbfread = false)
+{
+    int rc = 0;
+    std::string out = run(python() + " " + tool("mdxcheck.py") + " " + table + " 2>&1", &rc);
+    if (rc != 0)
+        return out.empty() ? "mdxcheck.py failed" : out;
+    if (dbfread) {
+        out = run(python() + " -c \"import dbfread,sys; list(dbfread.DBF(sys.argv[1]))\" " + table + " 2>&1", &rc);
+        if (rc != 0)
+            return out.empty() ? "dbfread failed" : out;
+    }
+    return {};
+}
+
 } // namespace testutil

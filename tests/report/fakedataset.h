@@ -3,6 +3,8 @@
 // column, which like the table engine's link holds only the rows of the master's current row.
 #include "report/dataset.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QString>
 
 #include <map>
@@ -16,6 +18,19 @@ inline void PrintTo(const QString &s, std::ostream *os)
 }
 
 namespace reporttest {
+
+// Pages of a PDF file, counted from its page objects; -1 when it is not a PDF.
+inline int pdfPages(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray pdf = f.readAll();
+    if (!pdf.startsWith("%PDF-"))
+        return -1;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![s\\w])"));
+    return int(QString::fromLatin1(pdf).count(page));
+}
 
 using Row = std::map<QString, QString>;
 

@@ -18,6 +18,7 @@
 
 using namespace report;
 using reporttest::FakeCatalogue;
+using reporttest::pdfPages;
 
 namespace {
 
@@ -26,18 +27,6 @@ Layout threePages()
     FakeCatalogue c;
     c.addTables(8, 10);
     return layOut(catalogueReport(c.main, c.fields));
-}
-
-int pdfPages(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray pdf = f.readAll();
-    if (!pdf.startsWith("%PDF-"))
-        return -1;
-    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![s\\w])"));
-    return int(QString::fromLatin1(pdf).count(page));
 }
 
 // Whether a pixel next to the point is darker than mid-grey (a thin line falls between pixels).

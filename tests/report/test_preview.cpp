@@ -22,6 +22,7 @@
 
 using namespace report;
 using reporttest::FakeCatalogue;
+using reporttest::pdfPages;
 
 namespace {
 
@@ -30,18 +31,6 @@ Layout catalogueOf(int tables, int fieldsEach)
     FakeCatalogue c;
     c.addTables(tables, fieldsEach);
     return layOut(catalogueReport(c.main, c.fields));
-}
-
-int pdfPages(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray pdf = f.readAll();
-    if (!pdf.startsWith("%PDF-"))
-        return -1;
-    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![s\\w])"));
-    return int(QString::fromLatin1(pdf).count(page));
 }
 
 // Dialogs that fail the test if asked, unless a test answers them.
