@@ -1,5 +1,7 @@
 #include "codepage.h"
 
+#include "transliterate.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -120,8 +122,17 @@ std::string cleanUtf8(std::string_view in, std::string_view bad)
     return out;
 }
 
-// Runs iconv over `in`; an input character that does not convert is replaced by `bad` and
-// skipped (one byte of a single-byte code page, one whole character of UTF-8 input).
+// What a UTF-8 character of `len` bytes at the start of `rest` becomes when the target code
+// page cannot hold it: its ASCII spelling where it has one, else `bad`.
+std::string_view substitute(std::string_view rest, size_t len, std::string_view bad)
+{
+    const char *ascii = len > 0 ? asciiSpelling(decodeUtf8(rest, len)) : nullptr;
+    return ascii ? std::string_view(ascii) : bad;
+}
+
+// Runs iconv over `in`; an input character that does not convert is replaced and skipped (one
+// byte of a single-byte code page becomes `bad`; one whole character of UTF-8 input becomes
+// its ASCII spelling, else `bad`).
 std::string convert(iconv_t cd, std::string_view in, std::string_view bad, bool utf8Input)
 {
     std::string out;
@@ -140,14 +151,17 @@ std::string convert(iconv_t cd, std::string_view in, std::string_view bad, bool 
                 continue;
             // EILSEQ or EINVAL: skip the character that does not convert.
             size_t skip = 1;
+            std::string_view replacement = bad;
             if (utf8Input) {
                 std::string_view rest(src, left);
-                skip = std::max<size_t>(1, utf8Length(rest, 0));
+                const size_t len = utf8Length(rest, 0);
+                skip = std::max<size_t>(1, len);
+                replacement = substitute(rest, len, bad);
             }
             skip = std::min(skip, left);
             src += skip;
             left -= skip;
-            out += bad;
+            out += replacement;
         }
     }
     char *dst = buf;
@@ -157,7 +171,8 @@ std::string convert(iconv_t cd, std::string_view in, std::string_view bad, bool 
     return out;
 }
 
-// Without a converter: ASCII kept, every other byte (or UTF-8 character) becomes `bad`.
+// Without a converter: ASCII kept, every other byte becomes `bad` (a UTF-8 character its ASCII
+// spelling, else `bad`).
 std::string asciiOnly(std::string_view in, std::string_view bad, bool utf8Input)
 {
     std::string out;
@@ -168,8 +183,9 @@ std::string asciiOnly(std::string_view in, std::string_view bad, bool utf8Input)
             ++i;
             continue;
         }
-        out += bad;
-        i += utf8Input ? std::max<size_t>(1, utf8Length(in, i)) : 1;
+        const size_t len = utf8Input ? utf8Length(in, i) : 0;
+        out += utf8Input ? substitute(in.substr(i), len, bad) : bad;
+        i += std::max<size_t>(1, len);
     }
     return out;
 }
@@ -375,6 +391,49 @@ int guessCyrillic(std::string_view sample)
     if (s866 <= 0 && s1251 <= 0)
         return 0;
     return s866 > s1251 ? 866 : 1251;
+}
+
+namespace {
+
+// Valid UTF-8 holding at least one multi-byte character. A character cut short by the width of
+// its field (a valid start running into a blank or the end of the sample) is allowed.
+bool isMultiByteUtf8(std::string_view s)
+{
+    size_t multiByte = 0;
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        const size_t len = utf8Length(s, i);
+        if (len > 0) {
+            ++multiByte;
+            i += len;
+            continue;
+        }
+        if (c < 0xC2 || c >= 0xF5)
+            return false;
+        const size_t whole = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        size_t j = i + 1;
+        while (j < s.size() && (static_cast<unsigned char>(s[j]) & 0xC0) == 0x80)
+            ++j;
+        if (j - i >= whole || (j < s.size() && s[j] != ' '))
+            return false;
+        i = j;
+    }
+    return multiByte > 0;
+}
+
+} // namespace
+
+int guessFromText(std::string_view sample)
+{
+    // Multi-byte UTF-8 first: Cyrillic in cp1251 or cp866 hardly ever forms it (two cp1251
+    // letters in a row never do), while UTF-8 read as either gives "РЁРђР".
+    if (isMultiByteUtf8(sample))
+        return 65001;
+    return guessCyrillic(sample);
 }
 
 int localeDefault()

@@ -1,5 +1,6 @@
 #pragma once
-// Code pages of table text and their conversion to and from UTF-8 (through iconv).
+// Code pages of table text and their conversion to and from UTF-8 (through iconv, with our
+// own transliteration of what a code page cannot hold).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,13 +23,19 @@ int fromCpgText(std::string_view text);
 // in neither code page, or high bytes standing alone inside Latin words (the accented
 // letters of a Western code page).
 int guessCyrillic(std::string_view sample);
+// The code page of text without a mark: 65001 when the sample is valid UTF-8 holding
+// multi-byte characters (values cut inside their last character, before a blank or the end,
+// still count), else guessCyrillic().
+int guessFromText(std::string_view sample);
 // The code page of the user's locale for text without a mark (1251 for a Russian locale,
 // else 1252; UTF-8 locales count by their language).
 int localeDefault();
 
 // Bytes in `codePage` to UTF-8. Bytes that do not convert become U+FFFD; never throws.
 std::string toUtf8(std::string_view bytes, int codePage);
-// UTF-8 to `codePage`; characters the code page lacks become '?'.
+// UTF-8 to `codePage`. A character the code page lacks is written in its ASCII spelling
+// where it has one (Latin letters with diacritics and ligatures: "Währung" -> "Wahrung",
+// "Łódź" -> "Lodz", "Straße" -> "Strasse"), else as '?'; the same in every locale.
 std::string fromUtf8(std::string_view utf8, int codePage);
 
 // The first `n` characters of a UTF-8 string (not bytes).

@@ -389,7 +389,7 @@ int DbfFile::codePage() const
         }
     }
     if (cp == 0) {
-        // Then the text itself: DOS or Windows Cyrillic, else the user's locale.
+        // Then the text itself: UTF-8, DOS or Windows Cyrillic, else the user's locale.
         std::string sample;
         for (const FieldDef &f : fields_)
             sample += f.name + ' ';
@@ -402,7 +402,7 @@ int DbfFile::codePage() const
         } catch (const Error &) {
             // A record area that cannot be read: judge by what was read.
         }
-        cp = codepage::guessCyrillic(sample);
+        cp = codepage::guessFromText(sample);
         if (cp == 0)
             cp = codepage::localeDefault();
     }

@@ -327,7 +327,7 @@ void ParadoxFile::readHeader()
         if (end == header.end())
             damaged("имена полей выходят за заголовок");
         rawNames.emplace_back(start, end);
-        nameBytes += rawNames.back();
+        nameBytes += rawNames.back() + " ";
         pos = size_t(end - header.begin()) + 1;
     }
 
@@ -452,7 +452,9 @@ void ParadoxFile::indexBlocks(uint16_t firstBlock)
 }
 
 // Tables that do not record their code page are told apart by the letters their field names
-// and Alpha values use (DOS or Windows Cyrillic); without any such letter, the locale decides.
+// and Alpha values use (UTF-8, DOS or Windows Cyrillic); without any such letter, the locale
+// decides. Values are kept apart by blanks, so that one cut inside its last character counts
+// as UTF-8 still.
 void ParadoxFile::chooseCodePage(const std::string &nameBytes)
 {
     std::string sample = nameBytes;
@@ -463,10 +465,11 @@ void ParadoxFile::chooseCodePage(const std::string &nameBytes)
             for (const FieldDef &f : fields_)
                 if (uint8_t(f.nativeType) == paradox::tcAlpha)
                     sample.append(reinterpret_cast<const char *>(rec + f.offset),
-                                  strnlen(reinterpret_cast<const char *>(rec + f.offset), size_t(f.width)));
+                                  strnlen(reinterpret_cast<const char *>(rec + f.offset), size_t(f.width)))
+                        .append(1, ' ');
         }
     }
-    codePage_ = codepage::guessCyrillic(sample);
+    codePage_ = codepage::guessFromText(sample);
     if (codePage_ == 0)
         codePage_ = codepage::localeDefault();
 }

@@ -121,6 +121,22 @@ TEST_F(CatalogueTest, ValuesAreCutToTheColumnWidthsInCharacters)
     EXPECT_EQ(TablesData.fieldAsString("ZOR_DEC"), "");
 }
 
+TEST_F(CatalogueTest, LettersCp1251LacksAreStoredTransliterated)
+{
+    // German, Polish, Czech and Nordic names stay readable in the catalogue (and so in the
+    // report); Cyrillic and the signs cp1251 holds are kept.
+    openBoth();
+    catalogue::writeMainRow(MainData, "Łódź.dbf", "/Übersicht/Ærø/", 1);
+    catalogue::writeFieldRow(TablesData, "Währung", "String", 10, 1);
+    catalogue::writeFieldRow(TablesData, "Größe_Příliš", "String", 10, 1);
+    catalogue::writeFieldRow(TablesData, "Цена «№»", "String", 10, 1);
+    MainData.flush();
+    TablesData.flush();
+    EXPECT_EQ(MainData.fieldAsString("ZORTBLNAME"), "Lodz.dbf");
+    EXPECT_EQ(MainData.fieldAsString("ZORTBLPATH"), "/Ubersicht/AEro/");
+    EXPECT_EQ(fieldNames(), (std::vector<std::string>{"Wahrung", "Grosse_Prilis", "Цена «№»"}));
+}
+
 TEST_F(CatalogueTest, IndependentReadersSeeTheSameRows)
 {
     if (!testutil::havePython("dbfread, dbf"))

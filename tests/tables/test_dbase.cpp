@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -771,6 +772,97 @@ TEST(dbaseCodePage, GuessCyrillicTellsDosFromWindows)
     EXPECT_EQ(guessCyrillic("plain ASCII"), 0);
     EXPECT_EQ(guessCyrillic(rawText("real/dbase/dbase_f5.dbf")), 0);
     EXPECT_EQ(guessCyrillic(fromUtf8("Müller, Gérard, Ærøskøbing", 1252)), 0);
+}
+
+TEST(dbaseCodePage, MultiByteUtf8IsToldBeforeCyrillic)
+{
+    using tables::codepage::fromUtf8;
+    using tables::codepage::guessFromText;
+    const std::string sentence = "Сырость стояла в погребе; сторож тут же вытер руки о фартук";
+    // -1: anything but UTF-8.
+    const std::pair<std::string, int> cases[] = {
+        {sentence, 65001},
+        {"ШАР Шарикоподшипник", 65001},
+        {"Müller, Gérard", 65001},
+        {"ШАР Шарикоподш\xD0 next", 65001},     // a value cut inside its last character
+        {"ШАР Шарикоподш\xD0", 65001},
+        {fromUtf8(sentence, 1251), 1251},
+        {fromUtf8(sentence, 866), 866},
+        {fromUtf8("ИВАНОВ ПЁТР СЕРГЕЕВИЧ", 866), 866},
+        {rawText("dbase/cp866.dbf"), 866},
+        {rawText("dbase/cp1251.dbf"), 1251},
+        {"plain ASCII", 0},                        // no multi-byte character: nothing to judge by
+        {"ШАР \xD0x", -1},                         // a cut character inside a word: not UTF-8
+        {"ШАР \xFF", -1},
+        {fromUtf8("Müller, Gérard, Ærøskøbing", 1252), 0},
+    };
+    for (const auto &[text, cp] : cases) {
+        if (cp < 0)
+            EXPECT_NE(guessFromText(text), 65001) << text;
+        else
+            EXPECT_EQ(guessFromText(text), cp) << text;
+    }
+}
+
+// Tables written by current tools: UTF-8 names and values, with no code page mark or a driver
+// byte no table format defines (0xF0), or a .cpg naming UTF-8. A known mark still wins.
+TEST(dbaseCodePage, UnmarkedUtf8TablesReadAsUtf8)
+{
+    const std::string name = "ШАР", value = "Шарикоподшипник"; // 6 and 30 bytes
+    struct Case { uint8_t driver; std::string cpg; std::string stored; int codePage; std::string shown; };
+    const Case cases[] = {
+        {0x00, "", value, 65001, value},
+        {0xF0, "", value, 65001, value},
+        {0x00, "UTF-8", value, 65001, value},
+        {0xF0, "", value.substr(0, 29), 65001, "Шарикоподшипни\xEF\xBF\xBD"}, // cut by a byte-counting writer
+        {0xC9, "", value, 1251, tables::codepage::toUtf8(value, 1251)},
+        {0x00, "", tables::codepage::fromUtf8(value, 866), 866, value},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.driver) + " " + c.cpg + " " + c.shown);
+        std::vector<uint8_t> b = oneFieldTable(0x03, 'C', 30, 0, 0, bytesOf(c.stored), -1);
+        b[29] = c.driver;
+        const std::string storedName = c.codePage == 866 ? tables::codepage::fromUtf8(name, 866) : name;
+        std::memcpy(b.data() + 32, storedName.data(), storedName.size());
+        Scratch dir;
+        writeAll(dir.path("t.dbf"), b);
+        if (!c.cpg.empty())
+            writeAll(dir.path("t.cpg"), bytesOf(c.cpg));
+        DbfFile t(dir.path("t.dbf"), false);
+        EXPECT_EQ(t.codePage(), c.codePage);
+        ASSERT_EQ(t.fields().size(), 1u);
+        if (c.codePage != 1251) {
+            EXPECT_EQ(t.fields()[0].name, name);
+        }
+        EXPECT_EQ(describe(t.value(0, 0)), "text:" + c.shown);
+    }
+}
+
+TEST(dbaseCodePage, LettersACodePageLacksAreSpelledInAscii)
+{
+    // Our own table, so the C locale (where a C library's transliteration gives "?") and every
+    // platform write the same.
+    using tables::codepage::fromUtf8;
+    const char *previous = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = previous ? previous : "C";
+    std::setlocale(LC_ALL, "C");
+    struct Case { std::string text; int codePage; std::string stored; };
+    const Case cases[] = {
+        {"Währung", 1251, "Wahrung"},
+        {"Łódź", 1251, "Lodz"},
+        {"Straße", 1251, "Strasse"},
+        {"Ærøskøbing Þór Đorđe", 1251, "AEroskobing Thor Dorde"},
+        {"Œuvre ﬁn Příliš Şişli", 1251, "OEuvre fin Prilis Sisli"},
+        {"Ца\xCC\x88", 1251, "\xD6\xE0"},     // a combining accent the code page lacks is dropped
+        {"Währung Цена", 866, "Wahrung \x96\xA5\xAD\xA0"},
+        {"Währung", 1252, "W\xE4hrung"},        // held by the code page: kept
+        {"Łódź", 1250, "\xA3\xF3" "d\x9F"},
+        {"«Łódź» — 1 €", 866, "<<Lodz>> - 1 ?"},  // no spelling: '?'
+        {"日本", 1251, "??"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(fromUtf8(c.text, c.codePage), c.stored) << c.text << " " << c.codePage;
+    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(dbaseCodePage, ConversionNeverYieldsBadUtf8)
