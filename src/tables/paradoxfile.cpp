@@ -341,11 +341,14 @@ void ParadoxFile::readHeader()
         f.width = code == paradox::tcBcd ? 17 : sizeByte;
         f.offset = offset;
         // Presented size: width of text and bytes, decimals of BCD, and for the BLOB kinds the
-        // declared size (leader and pointer); the other kinds have none.
+        // declared size, the leader kept in the record without the 10-byte pointer (M240 is
+        // 240; a graphic without a leader is 0); the other kinds have none.
         if (code == paradox::tcBcd)
             f.decimals = sizeByte;
-        if (f.type == ftString || f.type == ftBytes || f.type == ftBCD || paradox::isBlob(code))
+        if (f.type == ftString || f.type == ftBytes || f.type == ftBCD)
             f.size = sizeByte;
+        else if (paradox::isBlob(code))
+            f.size = std::max(sizeByte - kBlobPointer, 0);
         const int fixedSize = fixedWidth(code);
         const bool badSize = code == paradox::tcBcd ? sizeByte > 32
                            : fixedSize ? sizeByte != fixedSize

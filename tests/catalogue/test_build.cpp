@@ -48,8 +48,8 @@ struct Golden { const char *file; const char *catalogue; };
 const Golden kGolden[] = {
     {"paradox/alltypes.db",
      "1 alltypes.db\n  ALPHA String 20\n  DATE DateTime 0\n  SHORT Numeric 0\n  LONGINT Numeric 0\n"
-     "  MONEY Currency 0\n  NUMBER Numeric 0\n  LOGICAL Boolean 0\n  MEMO Memo 20\n  BLOB BLOB 20\n"
-     "  FMTMEMO Memo 20\n  OLE OLE 20\n  GRAPHIC Graphic 20\n  TIME DateTime 0\n  TIMESTAMP DateTime 0\n"
+     "  MONEY Currency 0\n  NUMBER Numeric 0\n  LOGICAL Boolean 0\n  MEMO Memo 10\n  BLOB BLOB 10\n"
+     "  FMTMEMO Memo 10\n  OLE OLE 10\n  GRAPHIC Graphic 10\n  TIME DateTime 0\n  TIMESTAMP DateTime 0\n"
      "  AUTOINC Counter 0\n  BCD BCD 2\n  BYTES Bytes 8\n  FIELD_NAME_25_CHARS_ String 10\n"},
     {"dbase/db3_plain.dbf",
      "1 db3_plain.dbf\n  NAME String 20\n  QTY Numeric 0\n  PRICE Numeric 0\n  BORN DateTime 0\n  OK Boolean 0\n"},

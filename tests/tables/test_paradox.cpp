@@ -145,8 +145,8 @@ TEST_P(ParadoxStructure, FieldsAsTheReadmeGivesThem)
 INSTANTIATE_TEST_SUITE_P(Fixtures, ParadoxStructure, testing::Values(
     StructureCase{"paradox/alltypes.db", 70, 1252, 3,
         {{"ALPHA", 1, 20}, {"DATE", 9, 0}, {"SHORT", 2, 0}, {"LONGINT", 3, 0}, {"MONEY", 7, 0},
-         {"NUMBER", 6, 0}, {"LOGICAL", 5, 0}, {"MEMO", 16, 20}, {"BLOB", 15, 20}, {"FMTMEMO", 18, 20},
-         {"OLE", 19, 20}, {"GRAPHIC", 17, 20}, {"TIME", 10, 0}, {"TIMESTAMP", 11, 0}, {"AUTOINC", 14, 0},
+         {"NUMBER", 6, 0}, {"LOGICAL", 5, 0}, {"MEMO", 16, 10}, {"BLOB", 15, 10}, {"FMTMEMO", 18, 10},
+         {"OLE", 19, 10}, {"GRAPHIC", 17, 10}, {"TIME", 10, 0}, {"TIMESTAMP", 11, 0}, {"AUTOINC", 14, 0},
          {"BCD", 8, 2}, {"BYTES", 12, 8}, {"FIELD_NAME_25_CHARS_ABCDE", 1, 10}}}, // 25 characters, kept whole
     StructureCase{"paradox/cyr1251.db", 70, 1251, 4, {{"ID", 3, 0}, {"NAME", 1, 30}, {"ГОРОД", 1, 20}}},
     StructureCase{"paradox/cyr866.db", 70, 866, 4, {{"ID", 3, 0}, {"NAME", 1, 30}, {"ГОРОД", 1, 20}}},
@@ -158,18 +158,18 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, ParadoxStructure, testing::Values(
         {{"Last Name", 1, 10}, {"First Name", 1, 20}, {"Company", 1, 30}, {"Phone", 1, 15}}},
     StructureCase{"real/paradox/CUSTOMER.DB", 70, 1252, 20,
         {{"CustNo", 14, 0}, {"FirstName", 1, 51}, {"LastName", 1, 50}, {"EMail", 1, 100}, {"Street", 1, 30},
-         {"City", 1, 15}, {"State/Prov", 1, 20}, {"Zip/Postal Code", 1, 10}, {"Comments", 16, 110},
+         {"City", 1, 15}, {"State/Prov", 1, 20}, {"Zip/Postal Code", 1, 10}, {"Comments", 16, 100},
          {"DateEntered", 9, 0}}},
     StructureCase{"real/paradox/DECIMAL.DB", 70, 1252, 9, {{"DECIMAL", 6, 0}}},
     StructureCase{"real/paradox/bcd.db", 50, 850, 3, {{"A", 8, 2}, {"B", 8, 0}, {"C", 8, 32}}},
     StructureCase{"real/paradox/bytes.db", 50, 850, 1, {{"BYTES", 12, 255}}},
     StructureCase{"real/paradox/date35.db", 35, tables::codepage::localeDefault(), 3, {{"DATE", 9, 0}}},
     StructureCase{"real/paradox/date5.db", 50, 850, 3, {{"DATE", 9, 0}, {"TIME", 10, 0}}},
-    StructureCase{"real/paradox/fmemo.db", 50, 850, 2, {{"Id", 14, 0}, {"FMEMO", 18, 10}}},
-    StructureCase{"real/paradox/graphic240.db", 50, 850, 1, {{"Id", 14, 0}, {"Graph", 17, 250}}},
+    StructureCase{"real/paradox/fmemo.db", 50, 850, 2, {{"Id", 14, 0}, {"FMEMO", 18, 0}}}, // no leader,
+    StructureCase{"real/paradox/graphic240.db", 50, 850, 1, {{"Id", 14, 0}, {"Graph", 17, 240}}},
     StructureCase{"real/paradox/logical.db", 50, 1252, 4, {{"BOOL", 5, 0}}},
     StructureCase{"real/paradox/long.db", 50, 850, 3, {{"Id", 14, 0}, {"LONG", 3, 0}}},
-    StructureCase{"real/paradox/memo.db", 50, 850, 2, {{"Id", 14, 0}, {"MEMO", 16, 250}}},
+    StructureCase{"real/paradox/memo.db", 50, 850, 2, {{"Id", 14, 0}, {"MEMO", 16, 240}}},
     StructureCase{"real/paradox/time.db", 50, 1252, 3, {{"Time", 10, 0}}}));
 
 // Level 3.0 shares the layout of 3.5 (field array at 0x58, no data header).
