@@ -113,11 +113,14 @@ double storedDouble(const uint8_t *p)
     return bytes::doubleFromBits(bits);
 }
 
-// 1 sign/flag byte (bit 7 set: positive; bits 0-5 decimals), then 32 digit nibbles, most
-// significant first, the last `decimals` of them the fraction; a negative value stores each
-// digit as 15 - digit. Converters leave non-digits after the significant digits: stop there.
+// 1 sign/flag byte (bit 7 set: positive; bit 6 set in every value; bits 0-5 decimals), then 32
+// digit nibbles, most significant first, the last `decimals` of them the fraction; a negative
+// value stores each digit as 15 - digit. A flag byte of 0 is a blank value, whatever digits
+// are left behind it. Converters leave non-digits after the significant digits: stop there.
 Value bcdValue(const uint8_t *p, int decimals)
 {
+    if (p[0] == 0)
+        return Value::null();
     constexpr int kDigits = 32;
     const bool negative = !(p[0] & 0x80);
     const int fractionStart = kDigits - decimals;

@@ -98,6 +98,8 @@ private slots:
         cell("Paradox number 1e10 in full", "paradox/alltypes.db", 1, "NUMBER", "10000000000");
         cell("Paradox BCD as stored", "paradox/alltypes.db", 0, "BCD", "12345,67");
         cell("Paradox BCD negative", "real/paradox/bcd.db", 1, "A", "-1,23");
+        cell("Paradox BCD blank (pxlib)", "paradox/alltypes.db", 2, "BCD", "");
+        cell("Paradox BCD blank (Paradox)", "real/paradox/bcd.db", 2, "B", "");
         cell("Paradox formatted memo: its stored size", "real/paradox/fmemo.db", 0, "FMEMO", "(FmtMemo, 169 байт)");
         cell("Paradox autoincrement", "paradox/alltypes.db", 2, "AUTOINC", "3");
         // Money: two decimals, no symbol.

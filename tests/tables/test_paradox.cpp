@@ -257,6 +257,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ParadoxStored, testing::Values(
     StoredCase{"bcd stops at a non-digit", tcBcd, 32, "e01229999999999999980b00e00000bf4a", 0, "text 0.1229999999999999980"},
     StoredCase{"bcd non-digit in the whole part", tcBcd, 2, "c2" + kZeros14 + "a100", 0, "missing неверное значение BCD"},
     StoredCase{"bcd blank", tcBcd, 2, "00" + kZeros14 + "0000", 0, "null"},
+    // A flag byte of 0 (no sign, no decimals: no value has it) is blank, whatever follows.
+    StoredCase{"bcd blank, digits left behind", tcBcd, 2, "00" + kZeros14 + "0123", 0, "null"},
+    StoredCase{"bcd blank, all nibbles 15", tcBcd, 2, "00" + kOnes14 + "ffff", 0, "null"},
     StoredCase{"bytes", tcBytes, 4, "31003200", 0, "binary 4"},
     StoredCase{"bytes blank", tcBytes, 4, "00000000", 0, "null"},
     StoredCase{"unknown kind", 0x07, 3, "010203", 0, "binary 3"}));
