@@ -15,12 +15,16 @@ namespace tables {
 //     starts FF FF 08 00, then u32 LE length counting these 8 bytes, then the data.
 //   .fpt, FoxPro: header bytes 6-7 = block size (BE). A memo block starts with u32 BE type
 //     (0 picture, 1 text, 2 object) and u32 BE data length, then the data.
+//
+// A memo file that holds no memo yet may be shorter than its header (writers leave out what
+// would be zeros): it is not damaged. Missing header bytes read as zeros, which give the
+// default block size; a memo asked for in such a file lies past its end, and only that
+// memo's cell says so.
 MemoFile::MemoFile(const std::string &path, Kind kind) : file_(path, File::ReadOnly), kind_(kind)
 {
     size_ = file_.size();
     uint8_t h[32] = {};
-    if (size_ < 32 || file_.readAt(h, sizeof h, 0) < sizeof h)
-        failFile(path, "файл примечаний короче своего заголовка");
+    file_.readAt(h, sizeof h, 0);
     if (kind == Fpt) {
         blockSize_ = bytes::be16(h + 6);
         if (blockSize_ == 0)

@@ -12,7 +12,8 @@ class MemoFile {
 public:
     enum Kind { DbtIII, DbtIV, Fpt };
 
-    // Throws Error when the file cannot be opened or its header is not a memo header.
+    // Throws Error when the file cannot be opened or read. A file shorter than its header is
+    // a memo file without memos.
     MemoFile(const std::string &path, Kind kind);
 
     // The bytes of the memo at `block`, at most `limit` of them (the rest is cut).

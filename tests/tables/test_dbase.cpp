@@ -645,6 +645,55 @@ TEST(dbaseMemo, DamageStaysInsideTheMemoCells)
     }
 }
 
+TEST(dbaseMemo, AMemoFileHoldingOnlyItsHeaderIsNotDamaged)
+{
+    // A dBASE IV .dbt that holds no memo yet: its header alone, shorter than one block, beside
+    // a table with no rows or whose records point into no block. Nothing is wrong with it.
+    auto noRows = [](std::vector<uint8_t> &d) {
+        const size_t header = size_t(d[8]) | size_t(d[9]) << 8;
+        d.resize(header);
+        d.push_back(0x1A);
+        d[4] = d[5] = d[6] = d[7] = 0;
+    };
+    auto noMemos = [](std::vector<uint8_t> &d) {
+        for (size_t r = 0; r < 3; ++r) // NOTES: the last 10 bytes of each 70-byte record
+            std::memset(d.data() + 225 + 70 * r + 60, ' ', 10);
+    };
+    auto headerOnly = [](size_t bytes, unsigned blockSize) {
+        return [bytes, blockSize](std::vector<uint8_t> &m) {
+            m.resize(bytes);
+            m[20] = uint8_t(blockSize), m[21] = uint8_t(blockSize >> 8);
+            m[0] = 1, m[1] = m[2] = m[3] = 0; // the next free block is the first
+        };
+    };
+    struct Case {
+        std::string what;
+        std::function<void(std::vector<uint8_t> &)> table, memo;
+        int64_t rows;
+    };
+    const Case cases[] = {
+        {"no rows, the 24 header bytes that matter", noRows, headerOnly(24, 512), 0},
+        {"no rows, a 512-byte header of a 1024-byte block", noRows, headerOnly(512, 1024), 0},
+        {"no rows, a header of 8 bytes", noRows, headerOnly(8, 512), 0},
+        {"rows without memos, the 24 header bytes", noMemos, headerOnly(24, 512), 3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Scratch dir;
+        std::vector<uint8_t> dbf = readAll(fixture("dbase/db4_memo.dbf"));
+        std::vector<uint8_t> memo = readAll(fixture("dbase/db4_memo.dbt"));
+        c.table(dbf);
+        c.memo(memo);
+        writeAll(dir.path("t.dbf"), dbf);
+        writeAll(dir.path("t.dbt"), memo);
+        DbfFile t(dir.path("t.dbf"), false);
+        EXPECT_EQ(t.warning(), "");
+        ASSERT_EQ(t.recordCount(), c.rows);
+        for (int64_t r = 0; r < c.rows; ++r)
+            EXPECT_EQ(describe(cell(t, r, "NOTES")), "null") << "record " << r;
+    }
+}
+
 TEST(dbaseMemo, Dbase5AndLevel7FieldsReadTheDbt)
 {
     // db4_memo.dbt (dBASE IV kind) holds "dBASE IV memo one" in block 1 and 1000 × "z" +
