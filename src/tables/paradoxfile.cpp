@@ -87,6 +87,15 @@ bool allZero(const uint8_t *p, size_t n)
 
 Value missing(std::string why) { return Value::ofText(std::move(why), Value::Kind::Missing); }
 
+const char *const kMbDamaged = "файл MB повреждён";
+
+Value memoValue(std::string_view data, uint32_t length, int codePage)
+{
+    Value v = Value::ofText(codepage::toUtf8(data, codePage), Value::Kind::Memo);
+    v.size = length; // stored bytes, as the dBASE readers give them
+    return v;
+}
+
 Value binary(int64_t size)
 {
     Value v;
@@ -320,6 +329,8 @@ void ParadoxFile::readHeader()
     const uint32_t key1 = le32(&header[kEncryption1]);
     encrypted_ = version_ >= 40 ? (le32(&header[kEncryption2]) != 0 || (key1 != 0 && key1 != kNoKey))
                                 : key1 != 0;
+    if (encrypted_)
+        key_ = version_ >= 40 && (key1 == 0 || key1 == kNoKey) ? le32(&header[kEncryption2]) : key1;
 
     // Field names, NUL-terminated, in field order.
     std::vector<std::string> rawNames;
@@ -381,7 +392,7 @@ void ParadoxFile::readHeader()
         const std::string name = fileName(path_);
         const size_t dot = name.find_last_of('.');
         mbPath_ = findCompanion(parts.folder, parts.stem, ".mb");
-        if (mbPath_.empty() && !encrypted_) {
+        if (mbPath_.empty() && !locked_) {
             const bool upper = dot != std::string::npos && name.compare(dot, 3, ".DB") == 0;
             warning_ += warning_.empty() ? "Файл «" + path_ + "»: " : "; ";
             warning_ += "нет файла MB «" + parts.stem + (upper ? ".MB" : ".mb") + "», длинные значения полей BLOB недоступны";
@@ -392,18 +403,22 @@ void ParadoxFile::readHeader()
 // Walks the chain of data blocks from `firstBlock`, reading each block's 6-byte header, and
 // records where every block's records start. The walk stops at the first block that cannot
 // be right (past the end of the file, already visited); records before it stay readable.
+// In a protected table the first block must unscramble into a block header that makes sense,
+// else the scrambling is not the one undone here and the records stay closed.
 void ParadoxFile::indexBlocks(uint16_t firstBlock)
 {
     const int64_t dataBytes = fileSize_ - headerSize_;
     const int blocksInFile = int(std::min<int64_t>((dataBytes + blockSize_ - 1) / blockSize_, kMaxBlocks));
     const int capacity = (blockSize_ - int(kBlockHeader)) / recordSize_;
     std::vector<std::string> problems;
+    auto makesSense = [&](const uint8_t *head, int n) {
+        const int next = le16(head + kBlockNext);
+        const int addDataSize = int16_t(le16(head + kBlockAddDataSize));
+        return next <= blocksInFile && next != n && addDataSize >= -recordSize_ &&
+               (addDataSize + recordSize_) % recordSize_ == 0 && addDataSize / recordSize_ < capacity;
+    };
 
-    if (encrypted_) {
-        // Block headers are encrypted too: believe the header's count as far as the blocks go.
-        recordCount_ = std::min<int64_t>(headerRecords_, int64_t(blocksInFile) * capacity);
-        problems.push_back("таблица защищена паролем, записи не расшифровываются");
-    } else {
+    {
         std::vector<bool> visited(size_t(blocksInFile) + 1, false);
         bool broken = false;
         for (int n = firstBlock; n != 0;) {
@@ -419,11 +434,17 @@ void ParadoxFile::indexBlocks(uint16_t firstBlock)
             }
             visited[size_t(n)] = true;
             const int64_t at = headerSize_ + int64_t(n - 1) * blockSize_;
-            const int64_t present = std::min<int64_t>(blockSize_, fileSize_ - at);
-            uint8_t head[kBlockHeader];
-            if (present < int64_t(kBlockHeader) || file_.readAt(head, sizeof head, at) != sizeof head) {
+            int64_t present = std::min<int64_t>(blockSize_, fileSize_ - at);
+            if (key_)
+                present -= present % paradox::kScrambleChunk; // a cut chunk does not unscramble
+            uint8_t head[paradox::kScrambleChunk];
+            if (present < int64_t(kBlockHeader) || readBlockStart(n, head, kBlockHeader) != kBlockHeader) {
                 problems.push_back("файл обрывается в блоке данных " + std::to_string(n));
                 broken = true;
+                break;
+            }
+            if (key_ && n == firstBlock && !makesSense(head, n)) {
+                locked_ = true;
                 break;
             }
             const int addDataSize = int16_t(le16(head + kBlockAddDataSize));
@@ -446,9 +467,15 @@ void ParadoxFile::indexBlocks(uint16_t firstBlock)
                 break;
             n = le16(head + kBlockNext);
         }
-        if (broken || recordCount_ != int64_t(headerRecords_))
+        if (!locked_ && (broken || recordCount_ != int64_t(headerRecords_)))
             problems.push_back("прочитано записей: " + std::to_string(recordCount_) + " из " +
                                std::to_string(headerRecords_) + " по заголовку");
+    }
+    if (locked_) {
+        // Believe the header's count as far as the blocks go.
+        blocks_.clear();
+        recordCount_ = std::min<int64_t>(headerRecords_, int64_t(blocksInFile) * capacity);
+        problems.assign(1, "таблица защищена паролем, записи не расшифровываются");
     }
     if (!problems.empty()) {
         warning_ = "Файл «" + path_ + "»: ";
@@ -496,16 +523,31 @@ const ParadoxFile::CachedBlock &ParadoxFile::block(const BlockRef &ref) const
         slot = &*std::min_element(cache_.begin(), cache_.end(),
                                   [](const CachedBlock &a, const CachedBlock &b) { return a.lastUse < b.lastUse; });
     }
-    // Only the part in use: the header and `count` records, all checked present at open.
+    // Only the part in use: the header and `count` records, all checked present at open
+    // (in whole chunks, when scrambled).
     const size_t used = kBlockHeader + size_t(ref.count) * size_t(recordSize_);
+    const size_t chunk = paradox::kScrambleChunk;
     slot->number = 0;
-    slot->bytes.resize(used);
-    const int64_t at = headerSize_ + int64_t(ref.number - 1) * blockSize_;
-    if (file_.readAt(slot->bytes.data(), used, at) != used)
+    slot->bytes.resize(key_ ? (used + chunk - 1) / chunk * chunk : used);
+    if (readBlockStart(ref.number, slot->bytes.data(), used) != used)
         failFile(path_, "не удаётся прочитать блок данных " + std::to_string(ref.number));
     slot->number = ref.number;
     slot->lastUse = useClock_;
     return *slot;
+}
+
+// The first `bytes` bytes of data block `number`, unscrambled in a protected table (`to` then
+// has room for them rounded up to whole chunks). Returns how many were read.
+size_t ParadoxFile::readBlockStart(int number, uint8_t *to, size_t bytes) const
+{
+    const int64_t at = headerSize_ + int64_t(number - 1) * blockSize_;
+    if (!key_)
+        return file_.readAt(to, bytes, at);
+    const size_t chunk = paradox::kScrambleChunk;
+    size_t got = file_.readAt(to, (bytes + chunk - 1) / chunk * chunk, at);
+    got -= got % chunk;
+    paradox::unscrambleDataBlock(to, got, key_, number);
+    return std::min(got, bytes);
 }
 
 const uint8_t *ParadoxFile::recordBytes(int64_t record) const
@@ -523,7 +565,7 @@ Value ParadoxFile::value(int64_t record, int field) const
         failFile(path_, "нет записи " + std::to_string(record + 1));
     if (field < 0 || field >= int(fields_.size()))
         failFile(path_, "нет поля " + std::to_string(field + 1));
-    if (encrypted_)
+    if (locked_)
         return missing("таблица защищена паролем");
     const FieldDef &f = fields_[size_t(field)];
     const uint8_t *p = recordBytes(record) + f.offset;
@@ -542,11 +584,15 @@ const File *ParadoxFile::mbFile() const
             try {
                 auto mb = std::make_unique<File>(mbPath_, File::ReadOnly);
                 mbSize_ = mb->size();
-                uint8_t type = 0xFF;
-                if (mbSize_ < kMbUnit || mb->readAt(&type, 1, 0) != 1 || type != 0)
-                    mbProblem_ = "файл MB повреждён";
-                else
+                // Block 0 is the file's header, of type 0; a protected table's may be scrambled.
+                uint8_t head[paradox::kScrambleChunk] = {0xFF};
+                bool ok = mbSize_ >= kMbUnit && mb->readAt(head, sizeof head, 0) == sizeof head;
+                if (ok && head[kMbType] != 0 && key_)
+                    paradox::unscrambleBlobChunks(head, sizeof head, key_);
+                if (ok && head[kMbType] == 0)
                     mb_ = std::move(mb);
+                else
+                    mbProblem_ = kMbDamaged;
             } catch (const Error &e) {
                 mbProblem_ = std::string("файл MB недоступен: ") + e.what();
             }
@@ -567,21 +613,28 @@ Value ParadoxFile::blobValue(const FieldDef &field, const uint8_t *p) const
         return Value::null();
     const uint8_t code = uint8_t(field.nativeType);
     const bool text = code == paradox::tcMemo || code == paradox::tcFmtMemo;
-    auto result = [&](std::string_view data) {
-        if (!text)
-            return binary(length);
-        Value v = Value::ofText(codepage::toUtf8(data, codePage_), Value::Kind::Memo);
-        v.size = length; // stored bytes, as the dBASE readers give them
-        return v;
-    };
     if (length <= uint32_t(leader))
-        return result(std::string_view(reinterpret_cast<const char *>(p), length));
+        return text ? memoValue(std::string_view(reinterpret_cast<const char *>(p), length), length, codePage_)
+                    : binary(length);
 
-    const File *mb = mbFile();
-    if (!mb)
+    if (!mbFile())
         return missing(mbProblem_);
-    const Value damaged = missing("файл MB повреждён");
     const uint32_t where = le32(pointer + kPtrOffset);
+    Value v = readBlob(text, length, where, false);
+    if (key_ && v.kind == Value::Kind::Missing && v.text == kMbDamaged) {
+        // A protected table's .mb is scrambled too, where its writer followed Paradox.
+        Value u = readBlob(text, length, where, true);
+        if (u.kind != Value::Kind::Missing)
+            return u;
+    }
+    return v;
+}
+
+// The value at `where` in the .mb (read unscrambled when asked), checked against its block's
+// header.
+Value ParadoxFile::readBlob(bool text, uint32_t length, uint32_t where, bool unscramble) const
+{
+    const Value damaged = missing(kMbDamaged);
     const int64_t blockAt = where & 0xFFFFFF00u;
     const uint8_t index = uint8_t(where & 0xFF);
     if (blockAt < kMbUnit || blockAt % kMbUnit != 0 || blockAt + kMbUnit > mbSize_)
@@ -590,7 +643,7 @@ Value ParadoxFile::blobValue(const FieldDef &field, const uint8_t *p) const
         int64_t dataAt = 0;
         if (index == kMbSingle) {
             uint8_t head[kMb2Data];
-            if (mb->readAt(head, sizeof head, blockAt) != sizeof head || head[kMbType] != 2)
+            if (readMb(head, sizeof head, blockAt, unscramble) != sizeof head || head[kMbType] != 2)
                 return damaged;
             const int64_t blockBytes = int64_t(le16(head + kMbUnits)) * kMbUnit;
             if (le32(head + kMb2Length) != length || int64_t(kMb2Data) + length > blockBytes ||
@@ -599,7 +652,8 @@ Value ParadoxFile::blobValue(const FieldDef &field, const uint8_t *p) const
             dataAt = blockAt + int64_t(kMb2Data);
         } else {
             uint8_t head[kMb3Entries + kMb3Entry * kMb3Slots];
-            if (index >= kMb3Slots || mb->readAt(head, sizeof head, blockAt) != sizeof head || head[kMbType] != 3)
+            if (index >= kMb3Slots || readMb(head, sizeof head, blockAt, unscramble) != sizeof head ||
+                head[kMbType] != 3)
                 return damaged;
             const uint8_t *entry = head + kMb3Entries + kMb3Entry * index;
             const int64_t start = int64_t(entry[0]) * 16;
@@ -612,12 +666,32 @@ Value ParadoxFile::blobValue(const FieldDef &field, const uint8_t *p) const
         if (!text)
             return binary(length);
         std::string data(length, '\0');
-        if (mb->readAt(data.data(), length, dataAt) != length)
+        if (readMb(reinterpret_cast<uint8_t *>(data.data()), length, dataAt, unscramble) != length)
             return damaged;
-        return result(data);
+        return memoValue(data, length, codePage_);
     } catch (const Error &e) {
         return missing(e.what());
     }
+}
+
+// `bytes` bytes of the .mb at `at`; unscrambled, the chunks around them are read and undone
+// (every chunk of a .mb is scrambled alike). Returns how many were read.
+size_t ParadoxFile::readMb(uint8_t *to, size_t bytes, int64_t at, bool unscramble) const
+{
+    if (!unscramble)
+        return mb_->readAt(to, bytes, at);
+    const size_t chunk = paradox::kScrambleChunk;
+    const int64_t start = at - at % int64_t(chunk);
+    const size_t skip = size_t(at - start);
+    std::vector<uint8_t> buf((skip + bytes + chunk - 1) / chunk * chunk);
+    size_t got = mb_->readAt(buf.data(), buf.size(), start);
+    got -= got % chunk;
+    paradox::unscrambleBlobChunks(buf.data(), got, key_);
+    if (got <= skip)
+        return 0;
+    const size_t n = std::min(bytes, got - skip);
+    std::copy(buf.begin() + std::ptrdiff_t(skip), buf.begin() + std::ptrdiff_t(skip + n), to);
+    return n;
 }
 
 } // namespace tables

@@ -30,7 +30,7 @@ public:
     bool isDeleted(int64_t) const override { return false; } // deleted records leave no trace
     // Throws Error for a record or field out of range or when a data block cannot be read.
     // BLOB values that cannot be read from the .mb come back as Value::Kind::Missing, and so
-    // does every value of a password-protected table.
+    // does every value of a password-protected table whose scrambling cannot be undone.
     Value value(int64_t record, int field) const override;
     std::string warning() const override { return warning_; }
 
@@ -38,7 +38,9 @@ public:
     // (level 3, or 0 in the header) a guess from the field names and the first block's
     // Alpha values, else the locale's default.
     int codePage() const { return codePage_; }
-    // The table is password-protected: its structure reads, its records are not decrypted.
+    // The table is password-protected: its header is plain, its data blocks (and .mb) are
+    // scrambled. The scrambling is undone without the password; where it cannot be (the blocks
+    // do not come out as blocks), the structure still reads but the records do not.
     bool encrypted() const { return encrypted_; }
     // Format level: 30, 35, 40, 50 or 70 (Paradox 3.0, 3.5, 4.x, 5.x, 7.x).
     int version() const { return version_; }
@@ -60,6 +62,9 @@ private:
     void indexBlocks(uint16_t firstBlock);
     void chooseCodePage(const std::string &nameBytes);
     const CachedBlock &block(const BlockRef &ref) const;
+    size_t readBlockStart(int number, uint8_t *to, size_t bytes) const;
+    size_t readMb(uint8_t *to, size_t bytes, int64_t at, bool unscramble) const;
+    Value readBlob(bool text, uint32_t length, uint32_t where, bool unscramble) const;
     const uint8_t *recordBytes(int64_t record) const;
     Value blobValue(const FieldDef &field, const uint8_t *bytes) const;
     const File *mbFile() const;
@@ -73,6 +78,8 @@ private:
     int version_ = 0;
     int codePage_ = 0;
     bool encrypted_ = false;
+    uint32_t key_ = 0;        // the scrambling key of a protected table
+    bool locked_ = false;     // protected, and its scrambling could not be undone
     uint32_t headerRecords_ = 0;
     FieldDefs fields_;
     std::vector<BlockRef> blocks_;

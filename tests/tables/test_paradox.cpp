@@ -514,9 +514,113 @@ TEST(ParadoxCodePage, GuessedWhenTheHeaderHasNone)
     EXPECT_EQ(latin.value(1, 1).text, "Пётр Щукин");
 }
 
-TEST(ParadoxEncrypted, StructureReadsRecordsDoNot)
+// The scrambling of one 256-byte chunk with the parameters a, b, c, d, as the inverse of the
+// reader's unscrambling, worked out from it: unscrambling is a reordering of the bytes, then a
+// fixed mask, so unscrambling zeros gives the mask and a single byte shows where it goes.
+class ChunkScrambler {
+public:
+    ChunkScrambler(uint8_t a, uint8_t b, uint8_t c, uint8_t d)
+    {
+        using tables::paradox::unscrambleChunk;
+        uint8_t chunk[256] = {};
+        unscrambleChunk(chunk, a, b, c, d);
+        std::copy(chunk, chunk + 256, mask_);
+        for (int from = 0; from < 256; ++from) {
+            std::fill(chunk, chunk + 256, 0);
+            chunk[from] = 1;
+            unscrambleChunk(chunk, a, b, c, d);
+            for (int to = 0; to < 256; ++to)
+                if (chunk[to] != mask_[to])
+                    storedAt_[to] = uint8_t(from);
+        }
+    }
+    void scramble(uint8_t *chunk) const
+    {
+        uint8_t stored[256];
+        for (int x = 0; x < 256; ++x)
+            stored[storedAt_[x]] = chunk[x] ^ mask_[x];
+        std::copy(stored, stored + 256, chunk);
+    }
+
+private:
+    uint8_t mask_[256] = {};
+    uint8_t storedAt_[256] = {};
+};
+
+// Password-protects a table as Paradox does: the key in the header, every data block
+// scrambled (chunk i of block n with c = i, d = n); and its .mb, when given, every chunk
+// alike (c = a + 1, d = b + 1).
+void protect(std::vector<uint8_t> &db, std::vector<uint8_t> *mb, uint32_t key)
+{
+    const uint8_t a = uint8_t(key), b = uint8_t(key >> 8);
+    const size_t header = size_t(db[2]) | size_t(db[3]) << 8, block = size_t(db[5]) * 1024;
+    putLe32(db, 0x5C, key);
+    for (size_t at = header, n = 1; at + block <= db.size(); at += block, ++n)
+        for (size_t i = 0; i < block / 256; ++i)
+            ChunkScrambler(a, b, uint8_t(i), uint8_t(n)).scramble(db.data() + at + 256 * i);
+    if (mb) {
+        const ChunkScrambler scrambler(a, b, uint8_t(a + 1), uint8_t(b + 1));
+        for (size_t at = 0; at + 256 <= mb->size(); at += 256)
+            scrambler.scramble(mb->data() + at);
+    }
+}
+
+TEST(ParadoxEncrypted, RecordsReadWithoutThePassword)
+{
+    // Written by pxlib with a password; the key is the password's checksum at 0x5C.
+    ParadoxFile table(fixture("paradox/encrypted7.db"));
+    EXPECT_TRUE(table.encrypted());
+    EXPECT_EQ(table.codePage(), 1252);
+    ASSERT_EQ(table.recordCount(), 5);
+    EXPECT_EQ(table.warning(), "");
+    for (int i = 1; i <= 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(show(table.value(i - 1, 0)), "integer " + std::to_string(i));
+        EXPECT_EQ(show(table.value(i - 1, 1)), "text Secret row " + std::to_string(i));
+        char amount[32];
+        std::snprintf(amount, sizeof amount, "number %.15g", 10.5 * i);
+        EXPECT_EQ(show(table.value(i - 1, 2)), amount);
+    }
+
+    // The test's scrambler, worked out from the reader, gives back pxlib's bytes exactly.
+    std::vector<uint8_t> bytes = readAll(fixture("paradox/encrypted7.db"));
+    const std::vector<uint8_t> stored(bytes.begin() + 2048, bytes.end());
+    std::vector<uint8_t> block = stored;
+    tables::paradox::unscrambleDataBlock(block.data(), block.size(), 0x6E25449A, 1);
+    EXPECT_EQ(block[6 + 4], 'S'); // the first NAME, after the block header and the first ID
+    for (size_t i = 0; i < block.size() / 256; ++i)
+        ChunkScrambler(0x9A, 0x44, uint8_t(i), 1).scramble(block.data() + 256 * i);
+    EXPECT_TRUE(block == stored);
+}
+
+TEST(ParadoxEncrypted, EveryKindAndBlobReadsAsInThePlainTable)
+{
+    // alltypes (16 KiB blocks, values of every kind, blobs in the record and in the .mb),
+    // protected; its .mb scrambled too, or left plain.
+    const ParadoxFile plain(fixture("paradox/alltypes.db"));
+    for (bool scrambledMb : {true, false}) {
+        SCOPED_TRACE(scrambledMb ? "scrambled .mb" : "plain .mb");
+        Scratch dir;
+        std::vector<uint8_t> db = readAll(fixture("paradox/alltypes.db"));
+        std::vector<uint8_t> mb = readAll(fixture("paradox/alltypes.mb"));
+        protect(db, scrambledMb ? &mb : nullptr, 0x0A25E09A);
+        writeAll(dir.path("t.db"), db);
+        writeAll(dir.path("t.mb"), mb);
+        ParadoxFile table(dir.path("t.db"));
+        EXPECT_TRUE(table.encrypted());
+        EXPECT_EQ(table.warning(), "");
+        ASSERT_EQ(table.recordCount(), plain.recordCount());
+        for (int64_t r = 0; r < plain.recordCount(); ++r)
+            for (int f = 0; f < int(plain.fields().size()); ++f)
+                EXPECT_EQ(show(table.value(r, f)), show(plain.value(r, f))) << "record " << r << " field " << f;
+        EXPECT_EQ(show(table.value(1, 7)), "memo abcdefghijklmnopqrstuvwxyzabcd... (1199)");
+    }
+}
+
+TEST(ParadoxEncrypted, ScramblingThatCannotBeUndoneKeepsTheRecordsClosed)
 {
     Scratch dir;
+    // A key in the header, but data blocks that do not unscramble into a block.
     // Level 5: the key is at 0x5C; level 3.5: at 0x25.
     ParadoxFile v5(dir.copy("real/paradox/long.db", "long.db", [](std::vector<uint8_t> &b) { putLe32(b, 0x5C, 0x0A25E09A); }));
     EXPECT_TRUE(v5.encrypted());
