@@ -418,59 +418,57 @@ void ParadoxFile::indexBlocks(uint16_t firstBlock)
                (addDataSize + recordSize_) % recordSize_ == 0 && addDataSize / recordSize_ < capacity;
     };
 
-    {
-        std::vector<bool> visited(size_t(blocksInFile) + 1, false);
-        bool broken = false;
-        for (int n = firstBlock; n != 0;) {
-            if (n > blocksInFile) {
-                problems.push_back("блок данных " + std::to_string(n) + " за концом файла");
-                broken = true;
-                break;
-            }
-            if (visited[size_t(n)]) {
-                problems.push_back("цепочка блоков данных замкнута в кольцо на блоке " + std::to_string(n));
-                broken = true;
-                break;
-            }
-            visited[size_t(n)] = true;
-            const int64_t at = headerSize_ + int64_t(n - 1) * blockSize_;
-            int64_t present = std::min<int64_t>(blockSize_, fileSize_ - at);
-            if (key_)
-                present -= present % paradox::kScrambleChunk; // a cut chunk does not unscramble
-            uint8_t head[paradox::kScrambleChunk];
-            if (present < int64_t(kBlockHeader) || readBlockStart(n, head, kBlockHeader) != kBlockHeader) {
-                problems.push_back("файл обрывается в блоке данных " + std::to_string(n));
-                broken = true;
-                break;
-            }
-            if (key_ && n == firstBlock && !makesSense(head, n)) {
-                locked_ = true;
-                break;
-            }
-            const int addDataSize = int16_t(le16(head + kBlockAddDataSize));
-            int count = addDataSize < 0 ? 0 : addDataSize / recordSize_ + 1;
-            if (count > capacity) {
-                problems.push_back("в блоке данных " + std::to_string(n) + " неверное число записей");
-                count = capacity;
-            }
-            const int fit = int((present - int64_t(kBlockHeader)) / recordSize_);
-            if (count > fit) {
-                problems.push_back("файл обрывается в блоке данных " + std::to_string(n));
-                count = fit;
-                broken = true;
-            }
-            if (count > 0) {
-                blocks_.push_back({n, recordCount_, count});
-                recordCount_ += count;
-            }
-            if (broken)
-                break;
-            n = le16(head + kBlockNext);
+    std::vector<bool> visited(size_t(blocksInFile) + 1, false);
+    bool broken = false;
+    for (int n = firstBlock; n != 0;) {
+        if (n > blocksInFile) {
+            problems.push_back("блок данных " + std::to_string(n) + " за концом файла");
+            broken = true;
+            break;
         }
-        if (!locked_ && (broken || recordCount_ != int64_t(headerRecords_)))
-            problems.push_back("прочитано записей: " + std::to_string(recordCount_) + " из " +
-                               std::to_string(headerRecords_) + " по заголовку");
+        if (visited[size_t(n)]) {
+            problems.push_back("цепочка блоков данных замкнута в кольцо на блоке " + std::to_string(n));
+            broken = true;
+            break;
+        }
+        visited[size_t(n)] = true;
+        const int64_t at = headerSize_ + int64_t(n - 1) * blockSize_;
+        int64_t present = std::min<int64_t>(blockSize_, fileSize_ - at);
+        if (key_)
+            present -= present % paradox::kScrambleChunk; // a cut chunk does not unscramble
+        uint8_t head[paradox::kScrambleChunk];
+        if (present < int64_t(kBlockHeader) || readBlockStart(n, head, kBlockHeader) != kBlockHeader) {
+            problems.push_back("файл обрывается в блоке данных " + std::to_string(n));
+            broken = true;
+            break;
+        }
+        if (key_ && n == firstBlock && !makesSense(head, n)) {
+            locked_ = true;
+            break;
+        }
+        const int addDataSize = int16_t(le16(head + kBlockAddDataSize));
+        int count = addDataSize < 0 ? 0 : addDataSize / recordSize_ + 1;
+        if (count > capacity) {
+            problems.push_back("в блоке данных " + std::to_string(n) + " неверное число записей");
+            count = capacity;
+        }
+        const int fit = int((present - int64_t(kBlockHeader)) / recordSize_);
+        if (count > fit) {
+            problems.push_back("файл обрывается в блоке данных " + std::to_string(n));
+            count = fit;
+            broken = true;
+        }
+        if (count > 0) {
+            blocks_.push_back({n, recordCount_, count});
+            recordCount_ += count;
+        }
+        if (broken)
+            break;
+        n = le16(head + kBlockNext);
     }
+    if (!locked_ && (broken || recordCount_ != int64_t(headerRecords_)))
+        problems.push_back("прочитано записей: " + std::to_string(recordCount_) + " из " +
+                           std::to_string(headerRecords_) + " по заголовку");
     if (locked_) {
         // Believe the header's count as far as the blocks go.
         blocks_.clear();
