@@ -512,6 +512,28 @@ TEST(ParadoxCodePage, GuessedWhenTheHeaderHasNone)
     EXPECT_EQ(latin.fields()[2].name, "GOROD");
     EXPECT_EQ(latin.codePage(), 866);
     EXPECT_EQ(latin.value(1, 1).text, "Пётр Щукин");
+
+    // The same values in UTF-8, cut to the fields' widths in bytes (one city inside a letter):
+    // UTF-8 before DOS or Windows Cyrillic. Records of 54 bytes from 2048 + 6.
+    ParadoxFile utf8(dir.copy("paradox/cyr866.db", "utf8.db", [&](std::vector<uint8_t> &b) {
+        noCodePage(b);
+        const std::vector<uint8_t> city = {'G', 'O', 'R', 'O', 'D'};
+        std::copy(city.begin(), city.end(), b.begin() + 0x78 + 265 + 18 + 8);
+        for (size_t r = 0; r < 4; ++r) {
+            uint8_t *rec = b.data() + 2048 + 6 + 54 * r;
+            for (auto [offset, width] : {std::pair<size_t, size_t>{4, 30}, {34, 20}}) {
+                const std::string text = tables::codepage::toUtf8(
+                    std::string(reinterpret_cast<const char *>(rec + offset), strnlen(reinterpret_cast<const char *>(rec + offset), width)), 866);
+                std::fill(rec + offset, rec + offset + width, 0);
+                std::copy_n(text.begin(), std::min(text.size(), width), rec + offset);
+            }
+        }
+    }));
+    EXPECT_EQ(utf8.codePage(), 65001);
+    EXPECT_EQ(utf8.value(1, 1).text, "Пётр Щукин");
+    EXPECT_EQ(utf8.value(0, 2).text, "Москва");
+    EXPECT_EQ(utf8.value(0, 1).text, "Иванов Иван Иван");
+    EXPECT_EQ(utf8.value(1, 2).text, "Санкт-Пете\xEF\xBF\xBD");
 }
 
 // The scrambling of one 256-byte chunk with the parameters a, b, c, d, as the inverse of the
