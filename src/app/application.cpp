@@ -71,8 +71,9 @@ int run(const QStringList &files, Dialogs &dialogs)
 {
     try {
         TZORViewForm ZORViewForm(dialogs, files);
-        if (!ZORViewForm.terminateRequested())
-            ZORViewForm.show();
+        if (ZORViewForm.terminateRequested())
+            return EXIT_FAILURE;
+        ZORViewForm.show();
         return QApplication::exec();
     } catch (...) {
         // Only the start-up can get here: handlers are guarded where they are connected.

@@ -287,9 +287,10 @@ void TZORViewForm::showMessage(const std::string &text)
     dialogs_.message(this, QString::fromStdString(text));
 }
 
-// Asked during start-up; the message loop ends as soon as it runs, with a failure status.
+// Asked during start-up. The run ends with a failure status once the start-up is over instead
+// of entering the message loop: an exit posted now would also end the event loop of the next
+// message box of the start-up, which would vanish unread.
 void TZORViewForm::terminate()
 {
     terminateRequested_ = true;
-    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(EXIT_FAILURE); }, Qt::QueuedConnection);
 }
