@@ -31,13 +31,28 @@ QStringList QtDialogs::openFiles(QWidget *parent, const OpenDialog &dialog)
     QFileDialog fileDialog(parent, dialog.Title);
     fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
     fileDialog.setFileMode(QFileDialog::ExistingFiles);
-    fileDialog.setNameFilters(dialog.Filter);
-    if (!dialog.Filter.isEmpty())
-        fileDialog.selectNameFilter(dialog.Filter.first());
+    // The descriptions already name their patterns: they are shown without Qt's "(patterns)".
+    fileDialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QStringList filters = nameFilters(dialog.Filter);
+    fileDialog.setNameFilters(filters);
+    if (!filters.isEmpty())
+        fileDialog.selectNameFilter(filters.first());
     fileDialog.setDefaultSuffix(dialog.DefaultExt);
     if (fileDialog.exec() != QDialog::Accepted)
         return {};
     return fileDialog.selectedFiles();
+}
+
+QStringList nameFilters(const QString &filter)
+{
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(u';', u' ');
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.simplified());
+    }
+    return filters;
 }
 
 void QtDialogs::message(QWidget *parent, const QString &text)

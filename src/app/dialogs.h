@@ -20,9 +20,15 @@ namespace app {
 // choose several files and accepts only files that exist; it has no read-only check box.
 struct OpenDialog {
     QString Title;
-    QStringList Filter;     // Qt name filters, "description (patterns)"; the first is selected
+    // Description and pattern pairs separated by vertical bars ("DBF files|*.dbf|All|*.*");
+    // the dialog shows the descriptions as they stand and selects the first.
+    QString Filter;
     QString DefaultExt;     // appended to a typed name that has no extension
 };
+
+// The pairs of a Filter as Qt name filters, "description (patterns)", for a dialog that hides
+// the patterns; a pattern may list several, separated by ';'.
+QStringList nameFilters(const QString &filter);
 
 class Dialogs {
 public:

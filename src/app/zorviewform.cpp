@@ -82,8 +82,7 @@ TZORViewForm::TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWid
 {
     createControls();
     OpenDialog1.Title = QStringLiteral("Выберите таблицы");
-    OpenDialog1.Filter = {QStringLiteral("DBF files [*.dbf] (*.dbf)"), QStringLiteral("Paradox files [*.db] (*.db)"),
-                          QStringLiteral("All filers [*.*] (*.*)")};
+    OpenDialog1.Filter = QStringLiteral("DBF files [*.dbf]|*.dbf|Paradox files [*.db]|*.db|All filers [*.*]|*.*");
     OpenDialog1.DefaultExt = QStringLiteral("*.*");
     DataSource1.setDataSet(&Current);
     CurrentModel.setLocale(app::userLocale());

@@ -6,9 +6,14 @@
 #include "report/layout.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -167,6 +172,40 @@ public:
 private:
     QTimer timer_;
 };
+
+// Calls `step` with the modal dialog every 20 ms while the message loop runs, until it returns
+// true.
+class WhileModal {
+public:
+    explicit WhileModal(std::function<bool(QWidget *)> step) : step_(std::move(step))
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QWidget *modal = QApplication::activeModalWidget(); modal && step_ && step_(modal))
+                step_ = nullptr;
+        });
+        timer_.start(20);
+    }
+
+private:
+    std::function<bool(QWidget *)> step_;
+    QTimer timer_;
+};
+
+// The names a file dialog lists, and may be chosen, in its current folder with its current filter.
+QStringList listedFiles(QFileDialog *dialog)
+{
+    const auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
+    QStringList names;
+    if (!view)
+        return names;
+    for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row) {
+        const QModelIndex index = view->model()->index(row, 0, view->rootIndex());
+        if (!view->isRowHidden(row) && (index.flags() & Qt::ItemIsEnabled))
+            names << index.data().toString();
+    }
+    names.sort(Qt::CaseInsensitive);
+    return names;
+}
 
 // Counts the times the main window is shown while it lives.
 class WindowShows : public QObject {
@@ -394,10 +433,63 @@ private slots:
         QCOMPARE(dialogs.opened.size(), answers.size());
         for (const app::OpenDialog &dialog : dialogs.opened) {
             QCOMPARE(dialog.Title, QStringLiteral("Выберите таблицы"));
-            QCOMPARE(dialog.Filter, (QStringList{"DBF files [*.dbf] (*.dbf)", "Paradox files [*.db] (*.db)",
-                                                 "All filers [*.*] (*.*)"}));
+            QCOMPARE(dialog.Filter, QStringLiteral("DBF files [*.dbf]|*.dbf|Paradox files [*.db]|*.db|All filers [*.*]|*.*"));
             QCOMPARE(dialog.DefaultExt, QStringLiteral("*.*"));
         }
+    }
+
+    // The real file dialog of Add: the filters read as designed, each lists the files of its
+    // kind in either letter case, and the files chosen come back with their folder.
+    void realFileDialog()
+    {
+        Workspace workspace;
+        QDir().mkpath("pick");
+        const QStringList names{"a.dbf", "B.DBF", "c.db", "D.DB", "e.txt"};
+        for (const QString &name : names) {
+            QFile file("pick/" + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        ScriptedDialogs scripted;
+        TZORViewForm form(scripted, {});
+        app::QtDialogs dialogs;
+        QStringList shownFilters, title;
+        QList<QStringList> listed;
+        qsizetype stage = 0;
+        WhileModal answer([&](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            if (!dialog)
+                return false;
+            if (title.isEmpty()) {
+                title << dialog->windowTitle();
+                const auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+                for (int i = 0; types && i < types->count(); ++i)
+                    shownFilters << types->itemText(i);
+                dialog->setDirectory(workspace.path("pick"));
+                dialog->selectNameFilter(dialog->nameFilters().last());
+            }
+            // The list follows the folder and the filter a moment later: one step per tick.
+            if (stage == 0 && listedFiles(dialog).size() < names.size())
+                return false;   // still reading the folder
+            const QStringList filters = dialog->nameFilters();
+            if (stage > 0)
+                listed << listedFiles(dialog);
+            if (stage < filters.size()) {
+                dialog->selectNameFilter(filters[stage++]);
+                return false;
+            }
+            dialog->selectNameFilter(filters.first());
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("\"a.dbf\" \"B.DBF\""));
+            static_cast<QDialog *>(dialog)->accept();
+            return true;
+        });
+
+        const QStringList chosen = dialogs.openFiles(&form, form.OpenDialog1);
+
+        QCOMPARE(title, QStringList{"Выберите таблицы"});
+        QCOMPARE(shownFilters, (QStringList{"DBF files [*.dbf]", "Paradox files [*.db]", "All filers [*.*]"}));
+        QCOMPARE(listed, (QList<QStringList>{{"a.dbf", "B.DBF"}, {"c.db", "D.DB"}, names}));
+        QCOMPARE(chosen, (QStringList{QDir(workspace.path("pick")).filePath("a.dbf"),
+                                      QDir(workspace.path("pick")).filePath("B.DBF")}));
     }
 
     // View acts only after a confirmed Add and on a selected entry; Enough shrinks the window.
