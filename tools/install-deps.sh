@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libgl-dev
+  qt6-translations-l10n
   libgtest-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth x11-apps imagemagick

@@ -7,6 +7,8 @@
 #include <QPushButton>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <cstdlib>
 
@@ -16,6 +18,20 @@ QLocale userLocale()
 {
     const QLocale system = QLocale::system();
     return system.language() == QLocale::C ? QLocale(QLocale::Russian, QLocale::Russia) : system;
+}
+
+bool installQtTranslations()
+{
+    // Qt's catalogues where the library was installed, or beside the program where it was
+    // deployed with its own copy of Qt.
+    const QStringList folders{QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                              QCoreApplication::applicationDirPath() + QStringLiteral("/translations")};
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    for (const QString &folder : folders)
+        if (translator->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"), folder))
+            return QCoreApplication::installTranslator(translator);
+    delete translator;
+    return false;
 }
 
 namespace {

@@ -9,6 +9,11 @@ namespace app {
 // "C" locale of a bare session), since the whole interface is Russian.
 QLocale userLocale();
 
+// Loads Qt's own Russian texts (standard dialogs, buttons, messages) from the Qt library's
+// translations, so that the file, print and page setup dialogs speak the program's language.
+// Returns false when they are not installed; the dialogs then stay in English.
+bool installQtTranslations();
+
 class Dialogs;
 
 // The application's run: creates the main window ZORViewForm (which runs the start-up with

@@ -60,6 +60,7 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(app::version::applicationTitle));
     QApplication::setApplicationVersion(QString::fromUtf8(app::version::productVersion));
+    app::installQtTranslations();
 
     // Arguments again, now without those the GUI took for itself (-platform, -style ...).
     const app::CommandLine line = app::parseCommandLine(QApplication::arguments().mid(1));

@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -490,6 +491,34 @@ private slots:
         QCOMPARE(listed, (QList<QStringList>{{"a.dbf", "B.DBF"}, {"c.db", "D.DB"}, names}));
         QCOMPARE(chosen, (QStringList{QDir(workspace.path("pick")).filePath("a.dbf"),
                                       QDir(workspace.path("pick")).filePath("B.DBF")}));
+    }
+
+    // With Qt's translations loaded at start-up, Qt's own dialogs speak Russian too.
+    void standardDialogsInRussian()
+    {
+        Workspace workspace;
+        QVERIFY(app::installQtTranslations());
+        ScriptedDialogs scripted;
+        TZORViewForm form(scripted, {});
+        app::QtDialogs dialogs;
+        QStringList texts;
+        WhileModal answer([&](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            if (!dialog)
+                return false;
+            for (const QAbstractButton *button : dialog->findChild<QDialogButtonBox *>()->buttons())
+                texts << button->text();
+            texts << dialog->findChild<QLabel *>(QStringLiteral("fileTypeLabel"))->text();
+            dialog->reject();
+            return true;
+        });
+
+        QVERIFY(dialogs.openFiles(&form, form.OpenDialog1).isEmpty());
+
+        QCOMPARE(texts.size(), 3);
+        for (const QString &text : texts)
+            QVERIFY2(text.contains(QRegularExpression(QStringLiteral("^[^A-Za-z]*[А-Яа-я][^A-Za-z]*$"))), qPrintable(text));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Open"), QStringLiteral("Открыть"));
     }
 
     // View acts only after a confirmed Add and on a selected entry; Enough shrinks the window.
