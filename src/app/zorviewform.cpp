@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -132,6 +133,8 @@ void TZORViewForm::createControls()
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setSortingEnabled(false);
     ListBox1->setUniformItemSizes(true);
+    // A long name keeps its beginning and its extension; the tooltip has the whole path.
+    ListBox1->setTextElideMode(Qt::ElideMiddle);
     ListBox1->setItemDelegate(new FixedRowHeight(ListBox1));
     Image1->setPixmap(app::applicationIcon());
     DBGrid1->setModel(&CurrentModel);
@@ -260,8 +263,11 @@ void TZORViewForm::Button6Click()
 // Dialogs on Windows give forward slashes; the folder is kept with the native separator.
 void TZORViewForm::appendToPickList(const QString &path)
 {
-    selection::appendPath(QDir::toNativeSeparators(path).toStdString(), NameList, PathList,
-                          [this](const std::string &name) { ListBox1->addItem(QString::fromStdString(name)); });
+    const QString full = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    selection::appendPath(QDir::toNativeSeparators(path).toStdString(), NameList, PathList, [&](const std::string &name) {
+        auto *item = new QListWidgetItem(QString::fromStdString(name), ListBox1);
+        item->setToolTip(full);
+    });
 }
 
 // The report is laid out from the catalogue now; the preview shows those pages.

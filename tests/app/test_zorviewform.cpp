@@ -386,6 +386,21 @@ private slots:
         QVERIFY(!FilesChosen);
     }
 
+    // A name too long for the list box is cut in its middle, keeping the extension; the entry's
+    // tooltip gives the whole path, a bare name's from the current folder.
+    void listBoxLongNames()
+    {
+        Workspace workspace;
+        ScriptedDialogs dialogs;
+        const QString longName = QStringLiteral("/data/Очень_длинное_имя_таблицы_клиентов_2024.dbf");
+        TZORViewForm form(dialogs, native({longName, "orders.db"}));
+
+        QCOMPARE(form.ListBox1->textElideMode(), Qt::ElideMiddle);
+        QCOMPARE(form.ListBox1->item(0)->toolTip(), QDir::toNativeSeparators(longName));
+        QCOMPARE(form.ListBox1->item(1)->toolTip(), workspace.path("orders.db"));
+        QCOMPARE(form.ListBox1->item(0)->text(), QStringLiteral("Очень_длинное_имя_таблицы_клиентов_2024.dbf"));
+    }
+
     // Add, several times, and Clear.
     void add_data()
     {
