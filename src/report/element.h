@@ -1,8 +1,9 @@
 #pragma once
 // A printed element of a band: a static label, a data-bound text or a system value, placed in
 // millimetres from the band's top-left corner. Elements are left-aligned; an auto-sized element
-// is as wide as its text (at most to the band's right edge, where its words wrap) and always as
-// high as heightMm; lines that do not fit in that height are not printed.
+// is as wide as its text (at most to the band's right edge) and always as high as heightMm.
+// A label's words wrap at that edge, and lines that do not fit in the height are not printed;
+// a data text stays on one line and, when too long for it, is shortened in its middle with "…".
 #include "fontdef.h"
 
 #include <QPointF>

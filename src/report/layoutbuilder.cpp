@@ -65,7 +65,11 @@ struct LayoutBuilder::Impl {
     TextMeasurer::Fitted fit(const Element &e, quint16 font, const QString &text) const
     {
         const double available = e.autoSize ? content.width() - e.posMm.x() : e.widthMm;
-        TextMeasurer::Fitted fitted = measurer.fit(font, text, available, e.heightMm, e.wordWrap);
+        // A data text (a folder, a file name) is never broken into lines of which only the
+        // first would show: one that does not fit is shortened in its middle instead.
+        TextMeasurer::Fitted fitted = e.kind == ElementKind::DataText
+            ? measurer.fitOneLine(font, text, available)
+            : measurer.fit(font, text, available, e.heightMm, e.wordWrap);
         if (!e.autoSize)
             fitted.widthMm = std::max(0.0, e.widthMm);
         return fitted;

@@ -33,6 +33,17 @@ TextMeasurer::TextMeasurer(const std::vector<FontDef> &fonts)
     }
 }
 
+TextMeasurer::Fitted TextMeasurer::fitOneLine(int font, const QString &text, double availableMm) const
+{
+    availableMm = std::max(0.0, availableMm);
+    const QFontMetricsF &fm = m_metrics[font];
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (fm.horizontalAdvance(line) * mmPerPixel > availableMm + tolerance)
+        line = fm.elidedText(line, Qt::ElideMiddle, availableMm / mmPerPixel);
+    return {line, std::min(fm.horizontalAdvance(line) * mmPerPixel, availableMm)};
+}
+
 TextMeasurer::Fitted TextMeasurer::fit(int font, const QString &text, double availableMm, double heightMm,
                                        bool wordWrap) const
 {

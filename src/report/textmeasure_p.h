@@ -24,6 +24,9 @@ public:
     // the text if it fits; otherwise, with wordWrap, the lines (broken at words, or anywhere in a
     // word longer than a line) that fit in the height, at least the first.
     Fitted fit(int font, const QString &text, double availableMm, double heightMm, bool wordWrap) const;
+    // Fits text on one line at most availableMm wide: whole if it fits, otherwise cut in the
+    // middle with "…", keeping as much of its beginning and its end as the room allows.
+    Fitted fitOneLine(int font, const QString &text, double availableMm) const;
 
 private:
     QImage m_device;

@@ -173,6 +173,46 @@ TEST(CatalogueReport, OneTableOfThreeFields)
     }
 }
 
+// A folder or file name too long for one line up to the band's right edge is cut in its middle
+// with "…": its beginning (the root) and its end (the last folders, the trailing separator)
+// stay, so the report never shows another, shorter folder. Texts that fit stay whole.
+TEST(CatalogueReport, LongFolderAndFileNameAreShortenedInTheMiddle)
+{
+    const QString folder = QStringLiteral("/home/ann/projects/accounting/archive/2019/branch offices/north-west/"
+                                          "warehouse tables/backup copies/last folder/");
+    const QString name = QStringLiteral("a very long table name of the warehouse stock taken at the end of each "
+                                        "quarter of the year with its corrections and notes.dbf");
+    const QString shortFolder = QStringLiteral("C:\\Program Files\\Borland\\Common Files\\BDE\\");
+    FakeCatalogue c;
+    c.addTable(name, folder, {});
+    c.addTable(QStringLiteral("SHORT.DB"), shortFolder, {});
+    const Layout layout = catalogueLayout(c);
+    const std::vector<PlacedBand> boxes = layout.bands(0, QStringLiteral("QRBand4"));
+    ASSERT_EQ(boxes.size(), 2u);
+
+    const struct {
+        const char *element;
+        QString whole, begins, ends;
+    } cut[] = {
+        {"QRDBText1", folder, QStringLiteral("/home/ann/"), QStringLiteral("/last folder/")},
+        {"QRDBText2", name, QStringLiteral("a very long"), QStringLiteral("notes.dbf")},
+    };
+    for (const auto &e : cut) {
+        SCOPED_TRACE(e.element);
+        const PlacedElement *placed = boxes[0].element(QString::fromUtf8(e.element));
+        ASSERT_NE(placed, nullptr);
+        EXPECT_FALSE(placed->text.contains(u'\n'));
+        EXPECT_EQ(placed->text.count(QChar(0x2026)), 1) << placed->text.toStdString();
+        EXPECT_TRUE(placed->text.startsWith(e.begins)) << placed->text.toStdString();
+        EXPECT_TRUE(placed->text.endsWith(e.ends)) << placed->text.toStdString();
+        EXPECT_LT(placed->text.size(), e.whole.size());
+        EXPECT_LE(placed->rectMm.right(), boxes[0].rectMm.right() + eps);
+        EXPECT_GT(placed->rectMm.right(), boxes[0].rectMm.right() - 10);   // the room is used
+    }
+    EXPECT_EQ(textOf(boxes[1], "QRDBText1"), shortFolder);
+    EXPECT_EQ(textOf(boxes[1], "QRDBText2"), QStringLiteral("SHORT.DB"));
+}
+
 TEST(CatalogueReport, EmptyCatalogueShowsOneEmptyBox)
 {
     FakeCatalogue c;
