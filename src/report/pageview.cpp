@@ -67,6 +67,14 @@ double PageView::pixelsPerMm() const
     return m_zoom * logicalDpiX() / 25.4;
 }
 
+QSize PageView::sizeFittingPage(int height) const
+{
+    const int frame = 2 * frameWidth();
+    const QSizeF page = m_layout.pageSetup().pageSizeMm();
+    const double pageHeight = std::max(1.0, height - frame - 2.0 * gap);
+    return {int(std::ceil(pageHeight * page.width() / page.height())) + 2 * gap + frame, height};
+}
+
 QSizeF PageView::pageSizeAt(double zoom) const
 {
     return m_layout.pageSetup().pageSizeMm() * (zoom * logicalDpiX() / 25.4);

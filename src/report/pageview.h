@@ -28,6 +28,9 @@ public:
     double pixelsPerMm() const;
     // Where the page is drawn in the viewport.
     QRectF pageRect() const;
+    // The size of this view, frame included, that shows a whole page at ZoomMode::FitPage
+    // when the view is `height` pixels high.
+    QSize sizeFittingPage(int height) const;
 
     static constexpr double minZoom = 0.1;
     static constexpr double maxZoom = 8.0;

@@ -10,15 +10,19 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
+#include <QWindow>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -94,8 +98,8 @@ PreviewWindow::PreviewWindow(const Layout &layout, QWidget *parent)
     m_printer->setPrintRange(QPrinter::AllPages);
     m_printer->setPaperSource(QPrinter::Upper);
 
-    resize(900, 1000);
     setReportLayout(layout);
+    placeOnScreen(parent);
     m_view->setFocus();
 }
 
@@ -155,6 +159,29 @@ QList<QAction *> PreviewWindow::toolActions() const
 void PreviewWindow::setDialogs(const PreviewDialogs &dialogs)
 {
     m_dialogs = dialogs;
+}
+
+void PreviewWindow::placeOnScreen(const QWidget *near)
+{
+    QScreen *screen = near && near->screen() ? near->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // The window manager's frame is known once the window exists on screen; before, a title
+    // bar and thin borders are allowed for.
+    QMargins frame = windowHandle() && isVisible() ? windowHandle()->frameMargins() : QMargins();
+    if (frame.isNull())
+        frame = QMargins(4, 30, 4, 4);
+    const int height = area.height() - frame.top() - frame.bottom();
+    ensurePolished();
+    int chrome = 0;
+    for (const QWidget *bar : {static_cast<const QWidget *>(findChild<QToolBar *>()), static_cast<const QWidget *>(statusBar())})
+        chrome += bar ? bar->sizeHint().height() : 0;
+    const int widest = area.width() - frame.left() - frame.right();
+    const int width = std::min(widest, std::max(m_view->sizeFittingPage(height - chrome).width(), minimumSizeHint().width()));
+    resize(width, height);
+    move(area.left() + (area.width() - width - frame.left() - frame.right()) / 2,
+         area.top() + (area.height() - height - frame.top() - frame.bottom()) / 2);
 }
 
 void PreviewWindow::setReportLayout(const Layout &layout)
@@ -319,6 +346,16 @@ void PreviewWindow::load()
             return;
         setReportLayout(loadReportFile(path));
     });
+}
+
+void PreviewWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Once on screen the frame's real size is known: the first placement is made again with it.
+    if (!m_placedShown && !event->spontaneous()) {
+        m_placedShown = true;
+        QMetaObject::invokeMethod(this, [this] { placeOnScreen(parentWidget()); }, Qt::QueuedConnection);
+    }
 }
 
 void PreviewWindow::closeEvent(QCloseEvent *event)

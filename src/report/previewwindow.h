@@ -41,6 +41,10 @@ public:
     ~PreviewWindow() override;
 
     void setDialogs(const PreviewDialogs &dialogs);
+    // Sizes the window to the available area of the screen `near` is on (the primary screen
+    // without it), as high as that area with the page fitting its height and no wider than it,
+    // and centres it there. The constructor does it near its parent.
+    void placeOnScreen(const QWidget *near);
     void setReportLayout(const Layout &layout);
     const Layout &reportLayout() const;
 
@@ -72,6 +76,7 @@ signals:
     void closed();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -85,6 +90,7 @@ private:
     QList<QAction *> m_actions;
     QLabel *m_pageLabel = nullptr;
     QLabel *m_zoomLabel = nullptr;
+    bool m_placedShown = false;     // placed again after the first show
 };
 
 // Shows the layout in a new preview window and returns once the user has closed it; the

@@ -15,6 +15,8 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
@@ -295,6 +297,33 @@ private slots:
         QCOMPARE(clicks, 1);
         for (QWidget *top : QApplication::topLevelWidgets())
             QVERIFY(!qobject_cast<PreviewWindow *>(top) || !top->isVisible());
+    }
+
+    // The preview fits the available area of the main window's screen: the whole page in the
+    // view, top to bottom, the window centred and never larger than the screen.
+    void fitsTheScreenOfTheMainWindow()
+    {
+        QWidget main;
+        main.setGeometry(10, 10, 300, 200);
+        main.show();
+        PreviewWindow w(m_layout, &main);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::qWait(50);
+        const QRect area = main.screen()->availableGeometry();
+        const QRect frame = w.frameGeometry();
+
+        QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
+        QVERIFY(qAbs(frame.center().x() - area.center().x()) <= 1);
+        QVERIFY(qAbs(frame.center().y() - area.center().y()) <= 1);
+        QVERIFY(frame.height() >= area.height() - 1);     // as high as the screen allows
+        // The page fills the view's height and all of it is shown.
+        const QRectF page = w.pageView()->pageRect();
+        const QRect viewport = w.pageView()->viewport()->rect();
+        QVERIFY(viewport.contains(page.toAlignedRect().adjusted(1, 1, -1, -1)));
+        QVERIFY(page.height() > viewport.height() - 30);
+        QVERIFY(w.statusBar()->isVisible());
+        QVERIFY(frame.contains(w.statusBar()->mapToGlobal(w.statusBar()->rect().bottomRight())));
     }
 
     void thousandsOfPagesOpenAndJumpToTheLast()
