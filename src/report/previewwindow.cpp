@@ -21,6 +21,7 @@
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QScreen>
 #include <QWindow>
 #include <QStatusBar>
@@ -49,6 +50,14 @@ PreviewDialogs PreviewDialogs::standard()
 {
     PreviewDialogs d;
     d.pageSetup = [](QPrinter &printer, QWidget *parent) {
+        // Without a printer Qt's page setup has no paper of its own to show (and complains on the
+        // terminal): the user is told plainly instead.
+        if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+            QMessageBox::information(parent, QStringLiteral("Zorvik"),
+                                     QStringLiteral("Принтер не установлен: настраивать нечего. Отчёт печатается "
+                                                    "на бумаге A4, книжной, с полями 10 мм; его можно сохранить в PDF."));
+            return false;
+        }
         QPageSetupDialog dialog(&printer, parent);
         return dialog.exec() == QDialog::Accepted;
     };

@@ -12,7 +12,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -236,6 +238,42 @@ private slots:
         w.setDialogs(d);
         w.printerSetup();
         QCOMPARE(setups, 1);
+    }
+
+    // Printer setup where no printer is installed says so in a plain box, and nothing about
+    // non-native printers reaches the terminal.
+    void printerSetupWithoutAPrinter()
+    {
+        if (!QPrinterInfo::availablePrinterNames().isEmpty())
+            QSKIP("a printer is installed here");
+        PreviewWindow w(m_layout);
+        w.show();
+        QStringList shown;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                auto *box = qobject_cast<QMessageBox *>(modal);
+                shown << (box ? box->text() : QString::fromLatin1(modal->metaObject()->className()));
+                if (box)
+                    box->button(QMessageBox::Ok)->click();
+                else
+                    QMetaObject::invokeMethod(modal, "reject");
+            }
+        });
+        closer.start(20);
+        static QStringList warnings;
+        warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &m) {
+            warnings << m;
+        });
+        w.printerSetup();
+        qInstallMessageHandler(previous);
+
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith(QStringLiteral("Принтер не установлен")), qPrintable(shown[0]));
+        QVERIFY2(shown[0].contains(QStringLiteral("A4")) && shown[0].contains(QStringLiteral("10 мм")), qPrintable(shown[0]));
+        for (const QString &warning : std::as_const(warnings))
+            QVERIFY2(!warning.contains(QStringLiteral("non-native")), qPrintable(warning));
     }
 
     void printUsesTheChosenRange_data()
