@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/buildprogress.h"
+#include "app/datagrid.h"
 #include "app/icon.h"
 #include "report/cataloguereport.h"
 #include "report/layoutbuilder.h"
@@ -141,7 +142,8 @@ void TZORViewForm::createControls()
     DBGrid1->horizontalHeader()->setFont(formFont());
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setShowGrid(true);
-    DBGrid1->verticalHeader()->setVisible(true);
+    app::makeDataGrid(*DBGrid1);
+    connect(&CurrentModel, &QAbstractItemModel::modelReset, this, [this] { app::fitColumns(*DBGrid1, CurrentModel); });
     // Rows as tall as the form's text and a margin, like a data grid at this font.
     DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid1->verticalHeader()->setDefaultSectionSize(18);

@@ -55,6 +55,12 @@ public:
     // What was found wrong with the table since the last reset(), or empty.
     QString warning() const { return m_warning; }
 
+    // The field shown in `column`, or null outside the columns.
+    const tables::FieldDef *field(int column) const
+    {
+        return column >= 0 && size_t(column) < m_fields.size() ? &m_fields[size_t(column)] : nullptr;
+    }
+
     // Physical record (0-based) shown in `row`, or -1 outside the rows.
     int64_t recordOfRow(int row) const;
     // Deleted records left out (the only per-record memory the model holds).

@@ -1,5 +1,7 @@
 #include "valueformatter.h"
 
+#include <algorithm>
+
 #include <QDate>
 #include <QTime>
 
@@ -195,6 +197,49 @@ QString ValueFormatter::format(const Value &value, const FieldDef &field) const
 QString formatValue(const Value &value, const FieldDef &field, const QLocale &locale)
 {
     return ValueFormatter(locale).format(value, field);
+}
+
+int displayWidth(const FieldDef &field)
+{
+    switch (field.type) {
+    case tables::ftString:
+        return std::max(1, field.size > 0 ? field.size : field.width);
+    case tables::ftSmallint:
+        return 6;       // -32768
+    case tables::ftWord:
+        return 5;
+    case tables::ftInteger:
+    case tables::ftAutoInc:
+        return 11;      // -2147483648
+    case tables::ftFloat:
+        // A dBASE number's width counts its sign, digits and point; binary doubles have none.
+        return (field.nativeType == 'N' || field.nativeType == 'F') && field.width > 0 ? field.width : 15;
+    case tables::ftCurrency:
+        return 15;
+    case tables::ftBCD:
+        return 20;
+    case tables::ftBoolean:
+        return 3;       // "Нет"
+    case tables::ftDate:
+        return 10;      // 15.03.2024
+    case tables::ftTime:
+        return 8;       // 13:45:30
+    case tables::ftDateTime:
+        return 19;
+    case tables::ftMemo:
+    case tables::ftFmtMemo:
+        return 30;      // the start of its first line
+    case tables::ftBytes:
+    case tables::ftVarBytes:
+    case tables::ftBlob:
+    case tables::ftGraphic:
+    case tables::ftParadoxOle:
+    case tables::ftDBaseOle:
+    case tables::ftTypedBinary:
+        return 18;      // "(BLOB, 1 234 байт)"
+    default:
+        return std::max(10, std::min(field.width, 40));
+    }
 }
 
 Qt::Alignment alignmentOf(const FieldDef &field)

@@ -56,6 +56,10 @@ QString formatValue(const tables::Value &value, const tables::FieldDef &field,
 // Numbers right, everything else left, as data grids align them.
 Qt::Alignment alignmentOf(const tables::FieldDef &field);
 
+// The number of characters a field's values take in the grid: a text field's size, a number's
+// width with its sign and decimals, a date's 10, and so on; a grid opens its column this wide.
+int displayWidth(const tables::FieldDef &field);
+
 // "байт" with the Russian plural form for `n`: 1 байт, 2 байта, 5 байт, 21 байт, 22 байта.
 QString bytesWord(int64_t n);
 

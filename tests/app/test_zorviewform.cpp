@@ -4,11 +4,13 @@
 #include "app/zorviewform.h"
 #include "catalogue/catalogue.h"
 #include "report/layout.h"
+#include "selection/valueformatter.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -641,6 +643,59 @@ private slots:
         QCOMPARE(form.Current.TableName, std::string("cp866.dbf"));
         QCOMPARE(grid->rowCount(), 3);
         QCOMPARE(grid->index(2, 1).data().toString(), QStringLiteral("Ярославль"));
+    }
+
+    // The grid looks like a data grid: a marker at the current row and nothing on the others,
+    // left-aligned titles, columns as wide as their fields (and their titles), none wider than
+    // the grid.
+    void gridLook()
+    {
+        Workspace workspace;
+        const QString paradox = QStringLiteral(ZORVIK_FIXTURES "/paradox/alltypes.db");
+        ScriptedDialogs dialogs;
+        dialogs.answers << QStringList{QDir::toNativeSeparators(paradox)};
+        TZORViewForm form(dialogs, {});
+        form.Button1->click();
+        form.ListBox1->setCurrentRow(0);
+        form.Button4->click();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTableView *grid = form.DBGrid1;
+        QVERIFY(grid->model()->rowCount() >= 2);
+
+        QVERIFY(grid->horizontalHeader()->defaultAlignment() & Qt::AlignLeft);
+        const QFontMetrics cells(grid->font()), titles(grid->horizontalHeader()->font());
+        const int zero = cells.horizontalAdvance(QLatin1Char('0'));
+        const int widest = grid->width();
+        for (int column = 0; column < grid->model()->columnCount(); ++column) {
+            const QString title = grid->model()->headerData(column, Qt::Horizontal).toString();
+            const tables::FieldDef *field = form.CurrentModel.field(column);
+            QVERIFY(field);
+            const int width = grid->columnWidth(column);
+            QVERIFY2(width >= std::min(widest - 20, titles.horizontalAdvance(title)), qPrintable(title));
+            QVERIFY2(width >= std::min(widest - 20, selection::displayWidth(*field) * zero), qPrintable(title));
+            QVERIFY2(width <= widest, qPrintable(title));
+        }
+        // ALPHA holds 20 characters, the short integer at most six.
+        QVERIFY(grid->columnWidth(0) >= 20 * zero);
+        QVERIFY(grid->columnWidth(2) < 20 * zero);
+
+        // Dark pixels in the row indicator, row by row: the marker's on the current row only.
+        const auto darkIn = [&](int row) {
+            const QHeaderView *indicator = grid->verticalHeader();
+            const QImage image = indicator->viewport()->grab().toImage();
+            const int top = indicator->sectionViewportPosition(row), height = indicator->sectionSize(row);
+            int dark = 0;
+            for (int y = top + 2; y < top + height - 2; ++y)
+                for (int x = 2; x < image.width() - 2; ++x)
+                    dark += qGray(image.pixel(x, y)) < 90;
+            return dark;
+        };
+        QVERIFY(darkIn(0) > 0);
+        QCOMPARE(darkIn(1), 0);
+        grid->setCurrentIndex(grid->model()->index(1, 0));
+        QCOMPARE(darkIn(0), 0);
+        QVERIFY(darkIn(1) > 0);
     }
 
     // Do it reads every picked table through Current into the catalogue.
