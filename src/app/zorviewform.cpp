@@ -21,6 +21,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 
+#include <algorithm>
 #include <cstdlib>
 
 std::vector<std::string> NameList;
@@ -40,13 +41,16 @@ QFont formFont()
     return font;
 }
 
-// Rows of ListBox1 are 13 pixels high whatever the font.
+// Rows of ListBox1 are 13 pixels high whatever the font, and no wider than the box, so that a
+// long name is shortened rather than scrolled.
 class FixedRowHeight final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), 13};
+        const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
+        const int width = QStyledItemDelegate::sizeHint(option, index).width();
+        return {view ? std::min(width, view->viewport()->width()) : width, 13};
     }
 };
 
@@ -136,6 +140,7 @@ void TZORViewForm::createControls()
     ListBox1->setUniformItemSizes(true);
     // A long name keeps its beginning and its extension; the tooltip has the whole path.
     ListBox1->setTextElideMode(Qt::ElideMiddle);
+    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox1->setItemDelegate(new FixedRowHeight(ListBox1));
     Image1->setPixmap(app::applicationIcon());
     DBGrid1->setModel(&CurrentModel);

@@ -178,9 +178,7 @@ void PreviewWindow::placeOnScreen(const QWidget *near)
     const QRect area = screen->availableGeometry();
     // The window manager's frame is known once the window exists on screen; before, a title
     // bar and thin borders are allowed for.
-    QMargins frame = windowHandle() && isVisible() ? windowHandle()->frameMargins() : QMargins();
-    if (frame.isNull())
-        frame = QMargins(4, 30, 4, 4);
+    const QMargins frame = windowHandle() && isVisible() ? windowHandle()->frameMargins() : QMargins(4, 30, 4, 4);
     const int height = area.height() - frame.top() - frame.bottom();
     ensurePolished();
     int chrome = 0;

@@ -20,6 +20,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -401,6 +402,11 @@ private slots:
         QCOMPARE(form.ListBox1->item(0)->toolTip(), QDir::toNativeSeparators(longName));
         QCOMPARE(form.ListBox1->item(1)->toolTip(), workspace.path("orders.db"));
         QCOMPARE(form.ListBox1->item(0)->text(), QStringLiteral("Очень_длинное_имя_таблицы_клиентов_2024.dbf"));
+        // Shown, the entry stays inside the box, with no scroll bar to reach its end.
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(form.ListBox1->visualItemRect(form.ListBox1->item(0)).width() <= form.ListBox1->viewport()->width());
+        QVERIFY(!form.ListBox1->horizontalScrollBar()->isVisible());
     }
 
     // Add, several times, and Clear.
