@@ -4,7 +4,6 @@
 
 #include "report/previewwindow.h"
 
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -68,11 +67,7 @@ void QtDialogs::error(QWidget *parent, const QString &text)
 void QtDialogs::preview(QWidget *parent, const report::Layout &layout)
 {
     preview_ = new report::PreviewWindow(layout, parent);
-    QEventLoop loop;
-    QObject::connect(preview_, &report::PreviewWindow::closed, &loop, &QEventLoop::quit);
-    QObject::connect(preview_, &QObject::destroyed, &loop, &QEventLoop::quit);
-    preview_->show();
-    loop.exec();
+    report::showUntilClosed(preview_);
     delete preview_.data();
 }
 
@@ -80,24 +75,6 @@ void QtDialogs::closePreview()
 {
     if (preview_)
         preview_->close();
-}
-
-QString errorText(std::exception_ptr failure)
-{
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::exception &e) {
-        return withFullStop(QString::fromUtf8(e.what()));
-    } catch (...) {
-        return QStringLiteral("Непредвиденная ошибка.");
-    }
-}
-
-QString withFullStop(const QString &message)
-{
-    if (message.isEmpty() || message.endsWith(u'.'))
-        return message;
-    return message + u'.';
 }
 
 } // namespace app

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <exception>
+#include "report/error.h"
 
 class QWidget;
 
@@ -59,9 +59,8 @@ private:
     QPointer<report::PreviewWindow> preview_;
 };
 
-// The text the error box shows for a failure: the exception's message with a full stop
-// appended when it does not already end in one.
-QString errorText(std::exception_ptr failure);
-QString withFullStop(const QString &message);
+// The text the error box shows for a failure, and the full stop rule (see report/error.h).
+using report::errorText;
+using report::withFullStop;
 
 } // namespace app

@@ -2,11 +2,13 @@
 #include "app/application.h"
 #include "app/commandline.h"
 #include "app/dialogs.h"
+#include "app/headless.h"
 #include "app/version.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <cstdio>
@@ -28,6 +30,36 @@ int print(const QString &text)
     return 0;
 }
 
+void setNames()
+{
+    QCoreApplication::setApplicationName(QString::fromUtf8(app::version::applicationTitle));
+    QCoreApplication::setApplicationVersion(QString::fromUtf8(app::version::productVersion));
+}
+
+// The headless export needs text metrics, not a window: a GUI application without widgets, on the
+// display if there is one, else on Qt's offscreen platform.
+int exportWithoutWindow(int argc, char *argv[])
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a desktop session Qt would warn on standard error, which is the export's own.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/runtime-zorvik-" + QByteArray::number(getuid());
+        QDir().mkpath(QString::fromLocal8Bit(runtime));
+        QFile::setPermissions(QString::fromLocal8Bit(runtime), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    }
+#endif
+    QGuiApplication application(argc, argv);
+    setNames();
+    // Arguments again, now without those Qt took for itself (-platform ...).
+    const app::CommandLine line = app::parseCommandLine(QGuiApplication::arguments().mid(1));
+    QTextStream errors(stderr);
+    return app::exportPdf(line.pdf, line.files, errors);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -42,32 +74,16 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "zorvik: %s\n", request.problem.toLocal8Bit().constData());
         return 2;
     }
-    // The export needs no display: Qt's offscreen platform serves it unless another is asked for.
-    if (request.action == app::CommandLine::ExportPdf) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        // Without a desktop session Qt would warn on standard error, which is the export's own.
-        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-            const QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/runtime-zorvik-" + QByteArray::number(getuid());
-            QDir().mkpath(QString::fromLocal8Bit(runtime));
-            QFile::setPermissions(QString::fromLocal8Bit(runtime), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            qputenv("XDG_RUNTIME_DIR", runtime);
-        }
-    }
-
     // The window is laid out in pixels and is not rescaled for the screen's resolution.
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(app::version::applicationTitle));
-    QApplication::setApplicationVersion(QString::fromUtf8(app::version::productVersion));
-    app::installQtTranslations();
+    if (request.action == app::CommandLine::ExportPdf)
+        return exportWithoutWindow(argc, argv);
 
+    QApplication application(argc, argv);
+    setNames();
+    app::installQtTranslations();
     // Arguments again, now without those the GUI took for itself (-platform, -style ...).
     const app::CommandLine line = app::parseCommandLine(QApplication::arguments().mid(1));
-    if (line.action == app::CommandLine::ExportPdf) {
-        QTextStream errors(stderr);
-        return app::exportPdf(line.pdf, line.files, errors);
-    }
     app::QtDialogs dialogs;
     return app::run(line.files, dialogs);
 }

@@ -1,11 +1,10 @@
 #include "app/zorviewform.h"
 
-#include "app/application.h"
 #include "app/buildprogress.h"
 #include "app/datagrid.h"
 #include "app/icon.h"
+#include "app/locale.h"
 #include "report/cataloguereport.h"
-#include "report/layoutbuilder.h"
 #include "selection/picklist.h"
 
 #include <QApplication>
@@ -83,7 +82,6 @@ QPushButton *button(QWidget *form, const char *name, int left, int top, int widt
 TZORViewForm::TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      QuickRep1(report::catalogueReport(MainDataSet, TablesDataSet)),
       dialogs_(dialogs)
 {
     createControls();
@@ -95,7 +93,6 @@ TZORViewForm::TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWid
     // A damaged record area is said once per opening, after the rows before it are shown.
     connect(&CurrentModel, &selection::TableModel::damageFound, this,
             [this](const QString &message) { dialogs_.message(this, message); });
-    catalogue::setUp(MainData, TablesData, DataSource2);
 
     connect(Button1, &QPushButton::clicked, this, guarded(&TZORViewForm::Button1Click));
     connect(Button2, &QPushButton::clicked, this, guarded(&TZORViewForm::Button2Click));
@@ -129,8 +126,8 @@ void TZORViewForm::createControls()
     Label3 = label(this, "Label3", 8, 120, 44, 13, QStringLiteral("3. Выход"));
     Button2 = button(this, "Button2", 64, 120, 75, 25, QStringLiteral("Выход"));
     Image1 = place<QLabel>(this, "Image1", 0, 160, 32, 32);
-    Label5 = label(this, "Label5", 32, 160, 155, 13, QStringLiteral("Zorvik 1.0 — описание таблиц"));
-    Label6 = label(this, "Label6", 32, 176, 251, 13, QStringLiteral("Вопросы и замечания: zorvik@example.org"));
+    Label5 = label(this, "Label5", 32, 160, 155, 13, report::catalogueCreditLine());
+    Label6 = label(this, "Label6", 32, 176, 251, 13, report::catalogueContactLine());
     Button4 = button(this, "Button4", 296, 168, 73, 17, QStringLiteral("Посмотреть "));
     DBGrid1 = place<QTableView>(this, "DBGrid1", 0, 195, 377, 185);
     Button5 = button(this, "Button5", 152, 387, 75, 17, QStringLiteral("Достаточно"));
@@ -177,17 +174,13 @@ void TZORViewForm::setFullHeight()
 
 void TZORViewForm::FormCreate(const QStringList &files)
 {
-    catalogue::open(MainData, TablesData, *this);
+    Catalogue.open(*this);
     NameList.clear();
     PathList.clear();
     ListBox1->clear();
     setCompactHeight();
     FilesChosen = false;
-    // A catalogue table that did not open is left alone: the application is ending anyway.
-    if (TablesData.Active())
-        catalogue::emptyFields(TablesData, DataSource2);
-    if (MainData.Active())
-        catalogue::emptyMain(MainData);
+    Catalogue.empty();
     for (const QString &file : files)
         appendToPickList(file);
 }
@@ -223,13 +216,14 @@ void TZORViewForm::Button3Click()
     const QScopedValueRollback busy(building_, true);
     do {
         buildAgain_ = false;
+        report::Layout pages;
         {
             app::BuildProgress progress(this);
             // The grid, if shown, follows Current to the last table scanned, whether or not all went well.
             const auto followCurrent = qScopeGuard([this] { CurrentModel.reset(); });
-            catalogue::build(Current, MainData, TablesData, DataSource2, NameList, PathList, std::ref(progress));
+            pages = Catalogue.build(NameList, PathList, std::ref(progress), QDateTime::currentDateTime(), app::userLocale());
         }
-        previewCatalogue();
+        dialogs_.preview(this, pages);
     } while (buildAgain_);
 }
 
@@ -275,12 +269,6 @@ void TZORViewForm::appendToPickList(const QString &path)
         auto *item = new QListWidgetItem(QString::fromStdString(name), ListBox1);
         item->setToolTip(full);
     });
-}
-
-// The report is laid out from the catalogue now; the preview shows those pages.
-void TZORViewForm::previewCatalogue()
-{
-    dialogs_.preview(this, report::layOut(QuickRep1, QDateTime::currentDateTime(), app::userLocale()));
 }
 
 std::function<void()> TZORViewForm::guarded(void (TZORViewForm::*handler)())

@@ -4,8 +4,7 @@
 // Controls and components keep their designer names; each handler carries one operation.
 #include "app/dialogs.h"
 #include "catalogue/catalogue.h"
-#include "report/report.h"
-#include "report/tabledataset.h"
+#include "report/cataloguejob.h"
 #include "selection/tablemodel.h"
 #include "tables/table.h"
 
@@ -56,17 +55,16 @@ public:
     QLabel *Image1;
     QTableView *DBGrid1;     // shows Current through DataSource1
 
-    // Components.
+    // Components. Those Do it works on are held together, as the headless exports hold them.
     app::OpenDialog OpenDialog1;
-    tables::Table Current;      // the picked table being read or viewed
-    tables::Table MainData;     // Data/ZORMain.dbf
-    tables::Table TablesData;   // Data/ZORDet.dbf, following MainData through DataSource2
+    report::CatalogueJob Catalogue;
+    tables::Table &Current = Catalogue.Current;         // the picked table being read or viewed
+    tables::Table &MainData = Catalogue.MainData;       // Data/ZORMain.dbf
+    tables::Table &TablesData = Catalogue.TablesData;   // Data/ZORDet.dbf, following MainData through DataSource2
     tables::DataSource DataSource1;
-    selection::TableModel CurrentModel{&Current}; // what DBGrid1 shows of Current
-    tables::DataSource DataSource2;
-    report::TableDataSet MainDataSet{MainData};     // the report's view of the two tables
-    report::TableDataSet TablesDataSet{TablesData};
-    report::Report QuickRep1;                       // the catalogue report over them
+    selection::TableModel CurrentModel{&Current};       // what DBGrid1 shows of Current
+    tables::DataSource &DataSource2 = Catalogue.DataSource2;
+    report::Report &QuickRep1 = Catalogue.QuickRep1;    // the catalogue report over the two tables
 
 private:
     void createControls();
@@ -79,7 +77,6 @@ private:
     void Button6Click();    // Clear
 
     void appendToPickList(const QString &path);
-    void previewCatalogue();
     // Wraps a handler for connecting: an exception that leaves it goes to the error box.
     std::function<void()> guarded(void (TZORViewForm::*handler)());
 

@@ -1,7 +1,6 @@
 #include "previewwindow.h"
 
 #include "error.h"
-#include "layoutbuilder.h"
 #include "pagepainter.h"
 #include "pageview.h"
 #include "pdfwriter.h"
@@ -35,13 +34,6 @@ namespace {
 QString pdfFilter()
 {
     return QStringLiteral("Документ PDF (*.pdf)");
-}
-
-QString withFullStop(QString message)
-{
-    if (!message.endsWith(QLatin1Char('.')))
-        message += QLatin1Char('.');
-    return message;
 }
 
 } // namespace
@@ -372,20 +364,20 @@ void PreviewWindow::closeEvent(QCloseEvent *event)
         emit closed();
 }
 
-void preview(const Layout &layout, QWidget *parent)
+void showUntilClosed(PreviewWindow *window)
 {
-    QPointer<PreviewWindow> window = new PreviewWindow(layout, parent);
     QEventLoop loop;
     QObject::connect(window, &PreviewWindow::closed, &loop, &QEventLoop::quit);
     QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
     window->show();
     loop.exec();
-    delete window.data();
 }
 
-void preview(const Report &report, QWidget *parent)
+void preview(const Layout &layout, QWidget *parent)
 {
-    preview(layOut(report), parent);
+    QPointer<PreviewWindow> window = new PreviewWindow(layout, parent);
+    showUntilClosed(window);
+    delete window.data();
 }
 
 } // namespace report

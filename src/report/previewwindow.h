@@ -16,7 +16,6 @@ class QPrinter;
 namespace report {
 
 class PageView;
-class Report;
 
 // The dialogs the preview asks; the standard ones by default, replaced in tests.
 struct PreviewDialogs {
@@ -93,10 +92,10 @@ private:
     bool m_placedShown = false;     // placed again after the first show
 };
 
-// Shows the layout in a new preview window and returns once the user has closed it; the
-// parent window and the rest of the application stay usable meanwhile.
+// Shows the window and returns once it has been closed or destroyed; the other windows of the
+// application stay usable meanwhile. The window is not deleted.
+void showUntilClosed(PreviewWindow *window);
+// Shows the layout in a new preview window and returns once the user has closed it.
 void preview(const Layout &layout, QWidget *parent = nullptr);
-// Lays the report out now, over its data sets, and previews it.
-void preview(const Report &report, QWidget *parent = nullptr);
 
 } // namespace report

@@ -1,0 +1,16 @@
+#pragma once
+// Runs without a window: what the start-up and Do it do, with the report written to a file
+// instead of previewed. Needs a QGuiApplication (for text metrics), no widgets.
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+namespace app {
+
+// The start-up (the catalogue opened and emptied, `files` on a pick list of its own) and Do it,
+// the report going to the PDF file `pdf`; messages and errors go to `errors` in the words the
+// boxes would show. Returns 0 on success, non-zero when the catalogue could not be opened, a
+// table could not be read or the PDF could not be written.
+int exportPdf(const QString &pdf, const QStringList &files, QTextStream &errors);
+
+} // namespace app
