@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes zorvik.ico, the Windows icon of zorvik.exe, from zorvik.xpm: one 32 by 32 image,
 4 bits per pixel over the 16-colour Windows palette, transparent where the XPM says None.
-Run it again after changing the XPM:  python3 xpm2ico.py zorvik.xpm zorvik.ico"""
+Run it again after changing the XPM:  python3 tools/xpm2ico.py src/app/zorvik.xpm src/app/zorvik.ico"""
 import re
 import struct
 import sys
