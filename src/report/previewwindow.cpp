@@ -21,6 +21,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QWindow>
 #include <QStatusBar>
@@ -289,7 +290,18 @@ void PreviewWindow::guarded(const std::function<void()> &operation)
 
 void PreviewWindow::printerSetup()
 {
-    guarded([this] { m_dialogs.pageSetup(*m_printer, this); });
+    guarded([this] {
+        // The page setup shows the report's own page, its margins included; the printer then
+        // goes back to printing whole sheets, the report keeping its margins itself.
+        const PageSetup page = reportLayout().pageSetup();
+        m_printer->setFullPage(false);
+        m_printer->setPageMargins(page.marginsMm, QPageLayout::Millimeter);
+        const auto wholeSheets = qScopeGuard([this] {
+            m_printer->setFullPage(true);
+            m_printer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+        });
+        m_dialogs.pageSetup(*m_printer, this);
+    });
 }
 
 void PreviewWindow::print()

@@ -232,12 +232,24 @@ private slots:
         QVERIFY(p.fullPage());
         QCOMPARE(p.pageLayout().pageSize().id(), QPageSize::A4);
         QCOMPARE(p.pageLayout().orientation(), QPageLayout::Portrait);
+        // Printer setup shows the report's own page, A4 portrait with its 10 mm margins; after it
+        // the printer prints whole sheets again.
         int setups = 0;
+        QPageLayout shown;
         PreviewDialogs d = unexpectedDialogs();
-        d.pageSetup = [&](QPrinter &printer, QWidget *) { ++setups; return &printer == &w.printer(); };
+        d.pageSetup = [&](QPrinter &printer, QWidget *) {
+            ++setups;
+            shown = printer.pageLayout();
+            return &printer == &w.printer();
+        };
         w.setDialogs(d);
         w.printerSetup();
         QCOMPARE(setups, 1);
+        QCOMPARE(shown.pageSize().id(), QPageSize::A4);
+        QCOMPARE(shown.orientation(), QPageLayout::Portrait);
+        QCOMPARE(shown.margins(QPageLayout::Millimeter), QMarginsF(10, 10, 10, 10));
+        QVERIFY(p.fullPage());
+        QCOMPARE(p.pageLayout().margins(QPageLayout::Millimeter), QMarginsF(0, 0, 0, 0));
     }
 
     // Printer setup where no printer is installed says so in a plain box, and nothing about
