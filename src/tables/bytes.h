@@ -1,7 +1,9 @@
 #pragma once
-// Little- and big-endian accessors over byte buffers. Callers check bounds first.
+// Little- and big-endian accessors over byte buffers (callers check bounds first), and bytes
+// written out for people.
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace tables::bytes {
 
@@ -29,6 +31,13 @@ inline double doubleFromBits(uint64_t bits)
     double d;
     std::memcpy(&d, &bits, sizeof d);
     return d;
+}
+
+// "0x1F": a byte in messages (version codes, type codes).
+inline std::string hexByte(unsigned v)
+{
+    const char *digits = "0123456789ABCDEF";
+    return std::string("0x") + digits[(v >> 4) & 0xF] + digits[v & 0xF];
 }
 
 } // namespace tables::bytes

@@ -14,7 +14,6 @@ namespace tables {
 
 class Table;
 class DbfFile;
-class MdxIndex;
 
 // A data source over a table. Detail tables that name it as their MasterSource follow the
 // current row of its data set while it is enabled, and show all their rows while it is not.
@@ -109,7 +108,6 @@ private:
     void rebuildView(bool keepCurrent);
     void ensureView();
     void stepFrom(size_t pos);
-    std::string keyOf(int tag, int64_t record) const;
     void openIndex();
     int fieldIndex(const std::string &name) const;
     void requireActive(const char *what) const;
@@ -120,7 +118,7 @@ private:
     std::vector<DataSource *> observers_;
 };
 
-// Writes a new, empty dBASE IV table (and, when `indexes` is not empty, its production index
+// Writes a new, empty dBASE IV table (the dBASE writer, dbfwriter.cpp) (and, when `indexes` is not empty, its production index
 // named after the table's base name in capitals, "NAME.MDX"). Fields need name, nativeType,
 // width and decimals. Used by the tool that makes the catalogue files, and by tests.
 void createDbaseTable(const std::string &folder, const std::string &name, const FieldDefs &fields,
