@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace tables::bytes {
 
@@ -38,6 +39,20 @@ inline std::string hexByte(unsigned v)
 {
     const char *digits = "0123456789ABCDEF";
     return std::string("0x") + digits[(v >> 4) & 0xF] + digits[v & 0xF];
+}
+
+// "01 1B 61": bytes that are not text, for showing.
+inline std::string hexBytes(std::string_view data)
+{
+    const char *digits = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : data) {
+        if (!out.empty())
+            out += ' ';
+        out += digits[c >> 4];
+        out += digits[c & 0xF];
+    }
+    return out;
 }
 
 } // namespace tables::bytes

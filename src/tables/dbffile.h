@@ -78,6 +78,7 @@ private:
     bool textKindValue(const FieldDef &f, std::string_view raw, Value &v) const;
     bool foxProValue(const FieldDef &f, const uint8_t *record, Value &v) const;
     bool level7Value(const FieldDef &f, std::string_view raw, Value &v) const;
+    bool harbourValue(const FieldDef &f, std::string_view raw, Value &v) const;
     Value memoValue(const FieldDef &f, std::string_view raw) const;
     bool nullFlag(const uint8_t *record, int bit) const; // a bit of Visual FoxPro's _NullFlags
     std::string decodeText(std::string_view bytes) const;

@@ -210,6 +210,12 @@ void DbfFile::parseHeader()
         case 'I': f.type = ftInteger; break;
         case '+': f.type = ftAutoInc; break;
         case 'O': f.type = ftFloat; break;
+        // Harbour's kinds, in tables of levels 3 to 5.
+        case '=': f.type = level7_ ? ftUnknown : ftDateTime; break;
+        case '^': f.type = level7_ ? ftUnknown : ftFloat; break;
+        case '2': f.type = level7_ ? ftUnknown : ftSmallint; break;
+        case '4': f.type = level7_ ? ftUnknown : ftInteger; break;
+        case '8': f.type = level7_ ? ftUnknown : ftFloat; break;
         default: f.type = ftUnknown; f.size = 0; break;
         }
     }

@@ -1,6 +1,6 @@
 // Value decoding of the dBASE family, one function per family of field kinds: the text-stored
 // kinds every dBASE, Clipper and FoxPro table has, memo references, the binary kinds of
-// Visual FoxPro, and the binary kinds of dBASE 7.
+// Visual FoxPro, those of dBASE 7, and those Harbour adds to level-3 tables.
 #include "dbffile.h"
 
 #include "bytes.h"
@@ -78,12 +78,15 @@ Value DbfFile::value(int64_t record, int field) const
     Value v;
     if (f.nativeType && isMemoKind(f, foxPro_))
         return memoValue(f, raw);
-    if (textKindValue(f, raw, v) || foxProValue(f, r, v) || level7Value(f, raw, v))
+    if (textKindValue(f, raw, v) || (!level7_ && harbourValue(f, raw, v)) || foxProValue(f, r, v) ||
+        level7Value(f, raw, v))
         return v;
-    // A kind nobody here knows: its text, as stored.
+    // A kind nobody here knows: its text as stored, or its bytes in hex where they are not text.
     std::string t = trimRight(raw);
     if (t.empty())
         return Value::null();
+    if (std::any_of(t.begin(), t.end(), [](char c) { return uint8_t(c) < 0x20 || c == 0x7F; }))
+        return Value::ofText(bytes::hexBytes(t));
     return Value::ofText(decodeText(t));
 }
 
@@ -261,6 +264,44 @@ bool DbfFile::foxProValue(const FieldDef &f, const uint8_t *record, Value &v) co
         if (level7_)
             return false;
         v = f.width == 4 ? Value::ofInteger(int32_t(bytes::le32(p))) : Value::null();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Harbour's kinds in tables of levels 3 to 5, all little-endian: @ time stamp and = modification
+// time (u32 Julian day number, u32 milliseconds since midnight), ^ row version (64-bit), + counter
+// (32-bit), 2 and 4 integers of that many bytes, 8 a double.
+bool DbfFile::harbourValue(const FieldDef &f, std::string_view raw, Value &v) const
+{
+    const uint8_t *p = bytesOf(raw);
+    const size_t width = raw.size();
+    switch (f.nativeType) {
+    case '@': case '=': {
+        v = Value::null();
+        if (width != 8)
+            return true;
+        const int64_t jdn = bytes::le32(p);
+        const int64_t ms = bytes::le32(p + 4);
+        if (jdn <= kJulianDayOfDayZero || ms >= kDayMs)
+            return true;
+        v.kind = Value::Kind::DateTime;
+        v.integer = jdn - kJulianDayOfDayZero;
+        v.ms = ms;
+        return true;
+    }
+    case '^':
+        v = width == 8 ? Value::ofInteger(int64_t(bytes::le64(p))) : Value::null();
+        return true;
+    case '+': case '4':
+        v = width == 4 ? Value::ofInteger(int32_t(bytes::le32(p))) : Value::null();
+        return true;
+    case '2':
+        v = width == 2 ? Value::ofInteger(int16_t(bytes::le16(p))) : Value::null();
+        return true;
+    case '8':
+        v = width == 8 ? Value::ofNumber(bytes::doubleFromBits(bytes::le64(p)), -1) : Value::null();
         return true;
     default:
         return false;
