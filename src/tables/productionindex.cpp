@@ -31,16 +31,16 @@ std::unique_ptr<ProductionIndex> ProductionIndex::open(DbfFile &table, const std
     // writing keeps every tag of its production index up to date.
     if (!ordered && !(writable && table.productionIndexFlag()))
         return nullptr;
-    const auto [folder, stem, extension] = splitPath(path);
-    const std::string name = asciiUpper(stem);
-    std::string mdxPath = findCompanion(folder, stem, ".mdx");
+    const PathParts parts = splitPath(path);
+    const std::string name = asciiUpper(parts.stem);
+    std::string mdxPath = findCompanion(parts.folder, parts.stem, ".mdx");
     if (mdxPath.empty()) {
         if (!ordered)
             return nullptr; // the flag promises an index that is not there: read in record order
         if (!writable || defs.empty())
             throw Error("Файл «" + path + "»: не найден индекс " + name + ".MDX");
         // The index is derived from the table: make it again from the stored definitions.
-        mdxPath = folder + name + ".MDX";
+        mdxPath = parts.folder + name + ".MDX";
         std::vector<uint8_t> img = MdxIndex::image(name, table.languageDriver(), specsFor(table, defs), {});
         File f(mdxPath, File::Create);
         f.writeAt(img.data(), img.size(), 0);

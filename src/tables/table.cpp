@@ -56,7 +56,7 @@ void DataSource::detachDetail(Table *t) { details_.erase(std::remove(details_.be
 
 // ---------------------------------------------------------------- Table
 
-struct Table::Impl {
+struct Table::OpenTable {
     std::unique_ptr<RecordSource> source;
     DbfFile *dbf = nullptr;              // the source when it is a dBASE table
     std::unique_ptr<ProductionIndex> index;
@@ -114,21 +114,21 @@ void Table::moved()
         s->masterMoved();
 }
 
-bool Table::Active() const { return d != nullptr; }
+bool Table::Active() const { return open_ != nullptr; }
 
 std::string Table::fullPath() const { return DatabaseName + TableName; }
 
 void Table::requireActive(const char *what) const
 {
-    if (!d)
+    if (!open_)
         throw Error(std::string("Таблица «") + TableName + "» не открыта: " + what + " невозможно");
 }
 
 void Table::Open()
 {
-    if (d)
+    if (open_)
         return;
-    auto impl = std::make_unique<Impl>();
+    auto impl = std::make_unique<OpenTable>();
     impl->path = fullPath();
     if (TableName.empty())
         throw Error("Не задано имя таблицы");
@@ -165,43 +165,43 @@ void Table::Open()
             (want.width && it->width != want.width))
             throw Error("Файл «" + impl->path + "»: структура таблицы не та, что ожидается (поле " + want.name + ")");
     }
-    d = std::move(impl);
+    open_ = std::move(impl);
     try {
         openIndex();
-        if (d->dbf && !ReadOnly) {
-            d->live = 0;
-            for (int64_t r = 0; r < d->dbf->recordCount(); ++r)
-                if (!d->dbf->isDeleted(r))
-                    ++d->live;
+        if (open_->dbf && !ReadOnly) {
+            open_->live = 0;
+            for (int64_t r = 0; r < open_->dbf->recordCount(); ++r)
+                if (!open_->dbf->isDeleted(r))
+                    ++open_->live;
         }
         // The cursor goes to the first row when somebody first asks: a table opened for its
         // field list only never reads a record.
         followMaster();
         moved();
     } catch (...) {
-        d.reset();
+        open_.reset();
         throw;
     }
 }
 
 void Table::openIndex()
 {
-    if (!d->dbf)
+    if (!open_->dbf)
         return;
-    d->index = ProductionIndex::open(*d->dbf, IndexDefs, !ReadOnly, !IndexName.empty());
+    open_->index = ProductionIndex::open(*open_->dbf, IndexDefs, !ReadOnly, !IndexName.empty());
     if (!IndexName.empty()) {
-        d->tag = d->index->findTag(IndexName);
-        if (d->tag < 0)
-            throw Error("Файл «" + d->path + "»: в индексе нет тега " + IndexName);
-        d->indexed = true;
+        open_->tag = open_->index->findTag(IndexName);
+        if (open_->tag < 0)
+            throw Error("Файл «" + open_->path + "»: в индексе нет тега " + IndexName);
+        open_->indexed = true;
     }
 }
 
 void Table::Close()
 {
-    if (!d)
+    if (!open_)
         return;
-    std::unique_ptr<Impl> impl = std::move(d);
+    std::unique_ptr<OpenTable> impl = std::move(open_);
     moved();
     if (impl->dbf) {
         impl->dbf->flush();
@@ -212,15 +212,15 @@ void Table::Close()
 
 void Table::flush(bool durable)
 {
-    if (!d || !d->dbf)
+    if (!open_ || !open_->dbf)
         return;
-    d->dbf->flush();
-    if (d->index)
-        d->index->flush();
+    open_->dbf->flush();
+    if (open_->index)
+        open_->index->flush();
     if (durable) {
-        d->dbf->sync();
-        if (d->index)
-            d->index->sync();
+        open_->dbf->sync();
+        if (open_->index)
+            open_->index->sync();
     }
 }
 
@@ -228,96 +228,95 @@ void Table::followMaster()
 {
     // Finding the detail rows waits until somebody looks at them: emptying or filling the
     // master moves it thousands of times with nobody looking.
-    if (!d)
+    if (!open_)
         return;
-    d->followPending = true;
-    d->viewDirty = true;
+    open_->followPending = true;
+    open_->viewDirty = true;
 }
 
 void Table::settle() const
 {
-    if (!d || !d->followPending)
+    if (!open_ || !open_->followPending)
         return;
-    Table *self = const_cast<Table *>(this);
-    d->followPending = false;
-    self->rebuildView(false);
-    d->pos = 0;
-    self->stepFrom(0);
+    open_->followPending = false;
+    rebuildView(false);
+    open_->pos = 0;
+    stepFrom(0);
 }
 
-void Table::rebuildView(bool keepCurrent)
+void Table::rebuildView(bool keepCurrent) const
 {
-    d->view.clear();
+    open_->view.clear();
     bool linked = master_ && master_->Enabled() && master_->DataSet();
     if (linked) {
         Table *m = master_->DataSet();
         if (!m->Active() || m->Eof()) {
-            d->indexed = true;
-        } else if (d->tag >= 0) {
-            d->view = d->index->seek(d->tag, m->fieldAsString(MasterFields));
-            d->indexed = true;
+            open_->indexed = true;
+        } else if (open_->tag >= 0) {
+            open_->view = open_->index->seek(open_->tag, m->fieldAsString(MasterFields));
+            open_->indexed = true;
         } else {
             // No index to seek in: the rows whose column matches, in record order.
             std::string value = m->fieldAsString(MasterFields);
             int f = -1;
-            if (d->dbf)
-                f = d->dbf->fieldIndex(MasterFields);
-            for (int64_t r = 0; f >= 0 && r < d->source->recordCount(); ++r)
-                if (d->dbf->fieldText(r, f) == value)
-                    d->view.push_back(r);
-            d->indexed = true;
+            if (open_->dbf)
+                f = open_->dbf->fieldIndex(MasterFields);
+            for (int64_t r = 0; f >= 0 && r < open_->source->recordCount(); ++r)
+                if (open_->dbf->fieldText(r, f) == value)
+                    open_->view.push_back(r);
+            open_->indexed = true;
         }
-    } else if (d->tag >= 0) {
-        d->view = d->index->order(d->tag);
-        d->indexed = true;
+    } else if (open_->tag >= 0) {
+        open_->view = open_->index->order(open_->tag);
+        open_->indexed = true;
     } else {
-        d->indexed = false;
+        open_->indexed = false;
     }
-    d->viewDirty = false;
-    if (keepCurrent && d->indexed) {
-        auto it = std::find(d->view.begin(), d->view.end(), d->current);
-        d->pos = it == d->view.end() ? d->view.size() : size_t(it - d->view.begin());
-        if (it == d->view.end())
-            d->current = -1;
+    open_->viewDirty = false;
+    if (keepCurrent && open_->indexed) {
+        auto it = std::find(open_->view.begin(), open_->view.end(), open_->current);
+        open_->pos = it == open_->view.end() ? open_->view.size() : size_t(it - open_->view.begin());
+        if (it == open_->view.end())
+            open_->current = -1;
     }
 }
 
-void Table::ensureView()
+void Table::ensureView() const
 {
     settle();
-    if (d->viewDirty)
+    if (open_->viewDirty)
         rebuildView(true);
 }
 
 // Makes the first live row at or after `pos` current (in the cursor's order).
-void Table::stepFrom(size_t pos)
+void Table::stepFrom(size_t pos) const
 {
-    const RecordSource &src = *d->source;
-    if (d->indexed) {
-        d->pos = pos;
-        while (d->pos < d->view.size()) {
-            int64_t r = d->view[d->pos];
+    const RecordSource &src = *open_->source;
+    if (open_->indexed) {
+        open_->pos = pos;
+        while (open_->pos < open_->view.size()) {
+            int64_t r = open_->view[open_->pos];
             if (r >= 0 && r < src.recordCount() && !src.isDeleted(r)) {
-                d->current = r;
+                open_->current = r;
                 return;
             }
-            ++d->pos;
+            ++open_->pos;
         }
-        d->current = -1;
+        open_->current = -1;
         return;
     }
     int64_t r = int64_t(pos);
     while (r < src.recordCount() && src.isDeleted(r))
         ++r;
-    d->current = r < src.recordCount() ? r : -1;
+    open_->current = r < src.recordCount() ? r : -1;
 }
 
 void Table::First()
 {
     requireActive("переход к первой записи");
-    d->inserting = false;
-    d->followPending = false;
-    if (d->viewDirty || d->indexed)
+    open_->inserting = false;
+    open_->followPending = false;
+    if (open_->viewDirty || open_->indexed)
         rebuildView(false);
     stepFrom(0);
     moved();
@@ -327,31 +326,31 @@ void Table::Next()
 {
     requireActive("переход к следующей записи");
     ensureView();
-    if (d->current < 0)
+    if (open_->current < 0)
         return;
-    stepFrom(d->indexed ? d->pos + 1 : size_t(d->current + 1));
+    stepFrom(open_->indexed ? open_->pos + 1 : size_t(open_->current + 1));
     moved();
 }
 
 bool Table::Eof() const
 {
     settle();
-    return !d || d->current < 0;
+    return !open_ || open_->current < 0;
 }
 
-bool Table::IsEmpty() const
+bool Table::isEmpty() const
 {
-    if (!d)
+    if (!open_)
         return true;
-    const_cast<Table *>(this)->ensureView();
-    if (d->indexed) {
-        for (int64_t r : d->view)
-            if (!d->source->isDeleted(r))
+    ensureView();
+    if (open_->indexed) {
+        for (int64_t r : open_->view)
+            if (!open_->source->isDeleted(r))
                 return false;
         return true;
     }
-    for (int64_t r = 0; r < d->source->recordCount(); ++r)
-        if (!d->source->isDeleted(r))
+    for (int64_t r = 0; r < open_->source->recordCount(); ++r)
+        if (!open_->source->isDeleted(r))
             return false;
     return true;
 }
@@ -359,26 +358,26 @@ bool Table::IsEmpty() const
 void Table::Delete()
 {
     requireActive("удаление записи");
-    if (!d->dbf || ReadOnly)
-        throw Error("Файл «" + d->path + "»: таблица открыта только для чтения");
+    if (!open_->dbf || ReadOnly)
+        throw Error("Файл «" + open_->path + "»: таблица открыта только для чтения");
     ensureView();
-    if (d->current < 0)
-        throw Error("Файл «" + d->path + "»: нет текущей записи для удаления");
-    int64_t r = d->current;
-    d->dbf->markDeleted(r);
-    --d->live;
-    if (d->live <= 0) {
+    if (open_->current < 0)
+        throw Error("Файл «" + open_->path + "»: нет текущей записи для удаления");
+    int64_t r = open_->current;
+    open_->dbf->markDeleted(r);
+    --open_->live;
+    if (open_->live <= 0) {
         // The last live row is gone: the table keeps no records and the index no keys, so that
         // emptying and refilling does not let the files grow.
-        d->dbf->removeAll();
-        if (d->index)
-            d->index->clear();
-        d->live = 0;
-        d->view.clear();
-        d->pos = 0;
-        d->current = -1;
+        open_->dbf->removeAll();
+        if (open_->index)
+            open_->index->clear();
+        open_->live = 0;
+        open_->view.clear();
+        open_->pos = 0;
+        open_->current = -1;
     } else {
-        stepFrom(d->indexed ? d->pos + 1 : size_t(r + 1));
+        stepFrom(open_->indexed ? open_->pos + 1 : size_t(r + 1));
     }
     moved();
 }
@@ -388,14 +387,14 @@ void Table::Refresh()
     requireActive("перечитывание");
     settle();
     flush();
-    int64_t keep = d->current;
+    int64_t keep = open_->current;
     rebuildView(false);
-    if (keep >= 0 && keep < d->source->recordCount() && !d->source->isDeleted(keep)) {
-        if (d->indexed) {
-            auto it = std::find(d->view.begin(), d->view.end(), keep);
-            stepFrom(it == d->view.end() ? 0 : size_t(it - d->view.begin()));
+    if (keep >= 0 && keep < open_->source->recordCount() && !open_->source->isDeleted(keep)) {
+        if (open_->indexed) {
+            auto it = std::find(open_->view.begin(), open_->view.end(), keep);
+            stepFrom(it == open_->view.end() ? 0 : size_t(it - open_->view.begin()));
         } else {
-            d->current = keep;
+            open_->current = keep;
         }
     } else {
         stepFrom(0);
@@ -406,51 +405,51 @@ void Table::Refresh()
 void Table::Insert()
 {
     requireActive("добавление записи");
-    if (!d->dbf || ReadOnly)
-        throw Error("Файл «" + d->path + "»: таблица открыта только для чтения");
-    d->newRecord = d->dbf->blankRecord();
-    d->inserting = true;
+    if (!open_->dbf || ReadOnly)
+        throw Error("Файл «" + open_->path + "»: таблица открыта только для чтения");
+    open_->newRecord = open_->dbf->blankRecord();
+    open_->inserting = true;
 }
 
 int Table::fieldIndex(const std::string &name) const
 {
-    const tables::FieldDefs &f = d->source->fields();
+    const tables::FieldDefs &f = open_->source->fields();
     for (size_t k = 0; k < f.size(); ++k)
         if (strcasecmp(f[k].name.c_str(), name.c_str()) == 0)
             return int(k);
-    throw Error("Файл «" + d->path + "»: нет поля " + name);
+    throw Error("Файл «" + open_->path + "»: нет поля " + name);
 }
 
 void Table::setFieldAsString(const std::string &field, const std::string &text)
 {
     requireActive("запись поля");
-    if (!d->inserting)
-        throw Error("Файл «" + d->path + "»: запись не в режиме добавления");
-    d->dbf->encodeText(d->newRecord, fieldIndex(field), text);
+    if (!open_->inserting)
+        throw Error("Файл «" + open_->path + "»: запись не в режиме добавления");
+    open_->dbf->encodeText(open_->newRecord, fieldIndex(field), text);
 }
 
 void Table::setFieldAsInteger(const std::string &field, int64_t value)
 {
     requireActive("запись поля");
-    if (!d->inserting)
-        throw Error("Файл «" + d->path + "»: запись не в режиме добавления");
-    d->dbf->encodeInteger(d->newRecord, fieldIndex(field), value);
+    if (!open_->inserting)
+        throw Error("Файл «" + open_->path + "»: запись не в режиме добавления");
+    open_->dbf->encodeInteger(open_->newRecord, fieldIndex(field), value);
 }
 
 void Table::Post()
 {
     requireActive("сохранение записи");
     settle();
-    if (!d->inserting)
-        throw Error("Файл «" + d->path + "»: нет новой записи для сохранения");
-    d->inserting = false;
-    int64_t r = d->dbf->append(d->newRecord);
-    if (d->index)
-        d->index->add(r);
-    ++d->live;
-    d->current = r;
-    d->viewDirty = true;
-    if (d->dbf->bufferedBytes() >= kFlushBytes)
+    if (!open_->inserting)
+        throw Error("Файл «" + open_->path + "»: нет новой записи для сохранения");
+    open_->inserting = false;
+    int64_t r = open_->dbf->append(open_->newRecord);
+    if (open_->index)
+        open_->index->add(r);
+    ++open_->live;
+    open_->current = r;
+    open_->viewDirty = true;
+    if (open_->dbf->bufferedBytes() >= kFlushBytes)
         flush();
     moved();
 }
@@ -458,18 +457,18 @@ void Table::Post()
 const tables::FieldDefs &Table::fields() const
 {
     requireActive("чтение списка полей");
-    return d->source->fields();
+    return open_->source->fields();
 }
 
 std::string Table::fieldAsString(const std::string &field) const
 {
     settle();
-    if (!d || d->current < 0)
+    if (!open_ || open_->current < 0)
         return {};
     int f = fieldIndex(field);
-    if (d->dbf)
-        return d->dbf->fieldText(d->current, f);
-    Value v = d->source->value(d->current, f);
+    if (open_->dbf)
+        return open_->dbf->fieldText(open_->current, f);
+    Value v = open_->source->value(open_->current, f);
     switch (v.kind) {
     case Value::Kind::Text: case Value::Kind::Memo: return v.text;
     case Value::Kind::Integer: return std::to_string(v.integer);
@@ -480,42 +479,31 @@ std::string Table::fieldAsString(const std::string &field) const
 int64_t Table::recordNumber() const
 {
     settle();
-    return d && d->current >= 0 ? d->current + 1 : 0;
+    return open_ && open_->current >= 0 ? open_->current + 1 : 0;
 }
 
 int64_t Table::visibleCount() const
 {
-    if (!d)
+    if (!open_)
         return 0;
-    const_cast<Table *>(this)->ensureView();
-    if (!d->indexed) {
+    ensureView();
+    if (!open_->indexed) {
         // Record order: build the list of live records once.
-        d->view.clear();
-        for (int64_t r = 0; r < d->source->recordCount(); ++r)
-            if (!d->source->isDeleted(r))
-                d->view.push_back(r);
-        return int64_t(d->view.size());
+        open_->view.clear();
+        for (int64_t r = 0; r < open_->source->recordCount(); ++r)
+            if (!open_->source->isDeleted(r))
+                open_->view.push_back(r);
+        return int64_t(open_->view.size());
     }
     int64_t n = 0;
-    for (int64_t r : d->view)
-        n += d->source->isDeleted(r) ? 0 : 1;
+    for (int64_t r : open_->view)
+        n += open_->source->isDeleted(r) ? 0 : 1;
     return n;
-}
-
-int64_t Table::visibleRecord(int64_t i) const
-{
-    if (!d || i < 0)
-        return -1;
-    int64_t n = 0;
-    for (int64_t r : d->view)
-        if (!d->source->isDeleted(r) && n++ == i)
-            return r;
-    return -1;
 }
 
 const RecordSource *Table::source() const
 {
-    return d ? d->source.get() : nullptr;
+    return open_ ? open_->source.get() : nullptr;
 }
 
 } // namespace tables

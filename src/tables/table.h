@@ -63,16 +63,17 @@ public:
     DataSource *MasterSource() const { return master_; }
     std::string MasterFields;
 
+    // The operations the window and the catalogue use keep the data set's own names (Open,
+    // First, Eof, Post ...); the others have plain names.
     void Open();
     void Close();
     bool Active() const;
-    void setActive(bool on) { on ? Open() : Close(); }
 
     // Cursor.
     void First();
     void Next();
     bool Eof() const;
-    bool IsEmpty() const;
+    bool isEmpty() const;                // no row the cursor would walk
     void Delete();                       // deletes the current row; the next row becomes current
     void Refresh();                      // re-reads the rows from the file
     // Appending (dBASE tables): Insert starts a blank row, the setters fill it, Post writes it.
@@ -94,9 +95,6 @@ public:
 
     // Read access for the grid; null while closed.
     const RecordSource *source() const;
-    // Physical record of the i-th visible row, in the cursor's order.
-    int64_t visibleRecord(int64_t i) const;
-    std::string fullPath() const;
 
 private:
     friend class DataSource;
@@ -104,16 +102,19 @@ private:
     void detachObserver(DataSource *s);
     void moved();
     void followMaster();
+    // The cursor finds its rows lazily, when somebody first looks (Eof, a column's text, a
+    // count): these update the open table's cursor state and so are callable on a const Table.
     void settle() const;
-    void rebuildView(bool keepCurrent);
-    void ensureView();
-    void stepFrom(size_t pos);
+    void rebuildView(bool keepCurrent) const;
+    void ensureView() const;
+    void stepFrom(size_t pos) const;
     void openIndex();
     int fieldIndex(const std::string &name) const;
+    std::string fullPath() const;
     void requireActive(const char *what) const;
 
-    struct Impl;
-    std::unique_ptr<Impl> d;
+    struct OpenTable;                    // the reader, its index and the cursor, while open
+    std::unique_ptr<OpenTable> open_;
     DataSource *master_ = nullptr;
     std::vector<DataSource *> observers_;
 };
