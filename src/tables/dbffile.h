@@ -40,7 +40,6 @@ public:
     uint8_t languageDriver() const { return ldid_; }
     bool productionIndexFlag() const { return mdxFlag_; }
     int codePage() const;
-    int recordLength() const { return recordLength_; }
     int fieldIndex(const std::string &name) const; // case-insensitive; -1 when absent
 
     // The stored bytes of one field of a record.
@@ -72,6 +71,8 @@ private:
     void addWarning(const std::string &what);
     bool hasMemoFields() const;
     const uint8_t *recordPtr(int64_t record) const;
+    // The stored bytes of a field, valid until the next record is asked for.
+    std::string_view fieldBytes(int64_t record, int field) const;
     MemoFile *memo() const;
     // Value decoding by family of field kinds (dbfvalue.cpp); each sets `v` for the kinds it
     // knows and returns false for the others.

@@ -26,13 +26,13 @@ constexpr size_t kCacheBlocks = 8;
 // Numbers in general format: as few digits as needed, no trailing zeros.
 std::string generalNumber(std::string_view text)
 {
-    std::string t = trim(text);
+    std::string_view t = trim(text);
     if (t.empty())
-        return t;
+        return {};
     double v = 0;
     auto r = std::from_chars(t.data(), t.data() + t.size(), v);
     if (r.ec != std::errc() || r.ptr != t.data() + t.size())
-        return t;
+        return std::string(t);
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15g", v);
     return buf;
@@ -159,7 +159,7 @@ void DbfFile::parseHeader()
     int bit = 0;
     for (const Descriptor &d : raw) {
         FieldDef f;
-        f.name = trimRight(d.name);
+        f.name = std::string(trimRight(d.name));
         f.nativeType = d.type;
         f.width = d.length;
         f.decimals = d.decimals;
@@ -279,7 +279,7 @@ void DbfFile::parseDbase2(const std::vector<uint8_t> &h)
          pos += kDescriptorSize2) {
         const uint8_t *d = h.data() + pos;
         FieldDef f;
-        f.name = trimRight(std::string(reinterpret_cast<const char *>(d + kFieldName), kFieldNameSize).c_str());
+        f.name = std::string(trimRight(std::string(reinterpret_cast<const char *>(d + kFieldName), kFieldNameSize).c_str()));
         f.nativeType = char(d[kFieldType2]);
         f.width = d[kFieldLength2];
         f.decimals = d[kFieldDecimals2];
@@ -341,7 +341,7 @@ int DbfFile::codePage() const
             for (int64_t r = 0; r < n; ++r)
                 for (size_t i = 0; i < fields_.size(); ++i)
                     if (fields_[i].nativeType == 'C' && !fields_[i].binary)
-                        sample += trimRight(rawField(r, int(i))) + ' ';
+                        sample.append(trimRight(fieldBytes(r, int(i)))).push_back(' ');
         } catch (const Error &) {
             // A record area that cannot be read: judge by what was read.
         }
@@ -401,6 +401,12 @@ bool DbfFile::isDeleted(int64_t record) const
     return recordPtr(record)[0] == kDeleted;
 }
 
+std::string_view DbfFile::fieldBytes(int64_t record, int field) const
+{
+    const FieldDef &f = fields_.at(size_t(field));
+    return std::string_view(reinterpret_cast<const char *>(recordPtr(record) + f.offset), size_t(f.width));
+}
+
 std::string DbfFile::rawField(int64_t record, int field) const
 {
     const FieldDef &f = fields_.at(size_t(field));
@@ -416,16 +422,15 @@ std::string DbfFile::decodeText(std::string_view bytes) const
 std::string DbfFile::fieldText(int64_t record, int field) const
 {
     const FieldDef &f = fields_.at(size_t(field));
-    std::string raw = rawField(record, field);
     if (f.nativeType == 'N' || f.nativeType == 'F')
-        return generalNumber(raw);
+        return generalNumber(fieldBytes(record, field));
     if (f.nativeType == 'C')
-        return decodeText(trimRight(raw));
+        return decodeText(trimRight(fieldBytes(record, field)));
     Value v = value(record, field);
     switch (v.kind) {
     case Value::Kind::Text: case Value::Kind::Memo: return v.text;
     case Value::Kind::Integer: return std::to_string(v.integer);
-    default: return trim(raw);
+    default: return std::string(trim(fieldBytes(record, field)));
     }
 }
 

@@ -82,7 +82,7 @@ Value DbfFile::value(int64_t record, int field) const
         level7Value(f, raw, v))
         return v;
     // A kind nobody here knows: its text as stored, or its bytes in hex where they are not text.
-    std::string t = trimRight(raw);
+    std::string_view t = trimRight(raw);
     if (t.empty())
         return Value::null();
     if (std::any_of(t.begin(), t.end(), [](char c) { return uint8_t(c) < 0x20 || c == 0x7F; }))
@@ -103,12 +103,12 @@ bool DbfFile::textKindValue(const FieldDef &f, std::string_view raw, Value &v) c
     switch (f.nativeType) {
     case 'C': {
         // The VFP binary flag (NOCPTRANS) only means "never translated": still text.
-        std::string t = trimRight(raw);
+        std::string_view t = trimRight(raw);
         v = t.empty() ? Value::null() : Value::ofText(decodeText(t));
         return true;
     }
     case 'N': case 'F': {
-        std::string t = trim(raw);
+        std::string_view t = trim(raw);
         if (t.empty()) {
             v = Value::null();
             return true;
@@ -116,13 +116,13 @@ bool DbfFile::textKindValue(const FieldDef &f, std::string_view raw, Value &v) c
         double d = 0;
         auto res = std::from_chars(t.data(), t.data() + t.size(), d);
         if (res.ec != std::errc() || res.ptr != t.data() + t.size())
-            v = Value::ofText(t);
+            v = Value::ofText(std::string(t));
         else
             v = Value::ofNumber(d, f.decimals);
         return true;
     }
     case 'D': {
-        std::string t = trim(raw);
+        std::string t(trim(raw));
         if (t.empty() || allBytes(t, '0')) {
             v = Value::null();
             return true;
@@ -161,7 +161,7 @@ Value DbfFile::memoValue(const FieldDef &f, std::string_view raw) const
     if (f.width == 4) {
         block = bytes::le32(bytesOf(raw));
     } else {
-        std::string t = trim(raw);
+        std::string t(trim(raw));
         if (t.empty())
             return Value::null();
         for (char c : t) {
@@ -221,7 +221,7 @@ bool DbfFile::foxProValue(const FieldDef &f, const uint8_t *record, Value &v) co
             v.text = std::string(data);
             return true;
         }
-        std::string t = trimRight(data);
+        std::string_view t = trimRight(data);
         v = t.empty() ? Value::null() : Value::ofText(decodeText(t));
         return true;
     }
