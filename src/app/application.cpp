@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "app/dialogs.h"
+#include "app/folderintake.h"
 #include "app/zorviewform.h"
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QTranslator>
 
 #include <cstdlib>
+#include <functional>
 
 namespace app {
 
@@ -28,10 +30,15 @@ bool installQtTranslations()
 int run(const QStringList &files, Dialogs &dialogs)
 {
     try {
-        TZORViewForm ZORViewForm(dialogs, files);
+        // Folders named are searched before the window opens; a cancelled search lists nothing.
+        IntakeProgress progress(nullptr);
+        const selection::Intake intake = selection::expandPaths(toPaths(files), std::ref(progress));
+        TZORViewForm ZORViewForm(dialogs, intake.cancelled ? QStringList() : fromPaths(intake.paths));
         if (ZORViewForm.terminateRequested())
             return EXIT_FAILURE;
         ZORViewForm.show();
+        if (!intake.notes.empty())
+            dialogs.message(&ZORViewForm, selection::intakeSummary(intake));
         return QApplication::exec();
     } catch (...) {
         // Only the start-up can get here: handlers are guarded where they are connected.

@@ -18,6 +18,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
             }
             line.action = CommandLine::ExportPdf;
             line.pdf = arguments[++i];
+        } else if (options && argument == u"--csv") {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+                line.action = CommandLine::Invalid;
+                line.problem = QStringLiteral("после --csv нужно имя файла CSV");
+                return line;
+            }
+            line.action = CommandLine::ExportCsv;
+            line.csv = arguments[++i];
         } else if (options && argument == u"--") {
             options = false;
         } else if (options && (argument == u"-h" || argument == u"--help" || argument == u"-?")) {
@@ -29,6 +37,10 @@ CommandLine parseCommandLine(const QStringList &arguments)
         } else {
             line.files << argument;
         }
+    }
+    if (line.action == CommandLine::ExportCsv && line.files.size() != 1) {
+        line.action = CommandLine::Invalid;
+        line.problem = QStringLiteral("после --csv ФАЙЛ нужна ровно одна таблица");
     }
     return line;
 }
@@ -50,6 +62,11 @@ QString helpText()
         "  --pdf ФАЙЛ     построить описание названных таблиц без окна и записать отчёт\n"
         "                 в ФАЙЛ (PDF); ошибки -- в стандартный поток ошибок, код выхода\n"
         "                 0 при успехе, иначе не 0\n"
+        "  --csv ФАЙЛ ТАБЛИЦА\n"
+        "                 записать все записи таблицы (кроме удалённых) в ФАЙЛ CSV (UTF-8);\n"
+        "                 каталог Data и экран не нужны; код выхода 0, 3 если не всё\n"
+        "                 удалось прочитать, иначе 1\n"
+        "  Папка вместо таблицы -- все таблицы в ней и во вложенных папках.\n"
         "  -h, --help     эта справка\n"
         "  -v, --version  версия программы\n"
         "  --             всё дальнейшее -- имена таблиц\n"
@@ -60,6 +77,9 @@ QString helpText()
         "Data/ZORDet.dbf below the current directory, which must exist.\n"
         "  --pdf FILE     build the catalogue of the tables named without a window and write\n"
         "                 the report to FILE (PDF); exit status 0 on success\n"
+        "  --csv FILE TABLE  write every live record of TABLE to FILE (CSV, UTF-8); needs no\n"
+        "                 catalogue and no display; exit status 0, 3 when not all could be read\n"
+        "  A folder named stands for every table in it and below it.\n"
         "  -h, --help     this help;  -v, --version  the version\n");
 }
 

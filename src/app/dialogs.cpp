@@ -77,4 +77,25 @@ void QtDialogs::closePreview()
         preview_->close();
 }
 
+// Dialogs a run without a window never shows: cancelled.
+QString Dialogs::openFolder(QWidget *, const QString &)
+{
+    return {};
+}
+
+QString Dialogs::saveFile(QWidget *, const QString &, const QString &, const QString &)
+{
+    return {};
+}
+
+QString QtDialogs::openFolder(QWidget *parent, const QString &title)
+{
+    return QFileDialog::getExistingDirectory(parent, title);
+}
+
+QString QtDialogs::saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &suggested)
+{
+    return QFileDialog::getSaveFileName(parent, title, suggested, filter);
+}
+
 } // namespace app

@@ -45,6 +45,10 @@ public:
     virtual void preview(QWidget *parent, const report::Layout &layout) = 0;
     // Closes the preview that is open, if any; its preview() call then returns.
     virtual void closePreview() = 0;
+    // A folder dialog titled `title`: the chosen folder, or empty when the user cancels.
+    virtual QString openFolder(QWidget *parent, const QString &title);
+    // A save dialog titled `title` offering `suggested`: the file to write, or empty on cancel.
+    virtual QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &suggested);
 };
 
 class QtDialogs final : public Dialogs {
@@ -54,6 +58,8 @@ public:
     void error(QWidget *parent, const QString &text) override;
     void preview(QWidget *parent, const report::Layout &layout) override;
     void closePreview() override;
+    QString openFolder(QWidget *parent, const QString &title) override;
+    QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &suggested) override;
 
 private:
     QPointer<report::PreviewWindow> preview_;

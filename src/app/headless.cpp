@@ -4,6 +4,7 @@
 #include "report/cataloguejob.h"
 #include "report/error.h"
 #include "report/pdfwriter.h"
+#include "selection/intake.h"
 #include "selection/picklist.h"
 
 #include <QDateTime>
@@ -38,9 +39,17 @@ int exportPdf(const QString &pdf, const QStringList &files, QTextStream &errors)
         if (!job.open(host))
             return EXIT_FAILURE;
         job.empty();
-        std::vector<std::string> NameList, PathList;
+        // Folders named are searched; what was skipped is said, but the report is made all the same.
+        std::vector<std::string> named;
         for (const QString &file : files)
-            selection::appendPath(QDir::toNativeSeparators(file).toStdString(), NameList, PathList, [](const std::string &) {});
+            named.push_back(file.toStdString());
+        const selection::Intake intake = selection::expandPaths(named);
+        for (const std::string &note : intake.notes)
+            errors << QString::fromStdString(note) << Qt::endl;
+        std::vector<std::string> NameList, PathList;
+        for (const std::string &path : intake.paths)
+            selection::appendPath(QDir::toNativeSeparators(QString::fromStdString(path)).toStdString(), NameList, PathList,
+                                  [](const std::string &) {});
         report::writePdf(job.build(NameList, PathList, {}, QDateTime::currentDateTime(), userLocale()), pdf);
     } catch (...) {
         errors << report::errorText(std::current_exception()) << Qt::endl;

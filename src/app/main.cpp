@@ -3,6 +3,7 @@
 #include "app/commandline.h"
 #include "app/dialogs.h"
 #include "app/headless.h"
+#include "app/records.h"
 #include "app/version.h"
 
 #include <QApplication>
@@ -76,6 +77,11 @@ int main(int argc, char *argv[])
     }
     // The window is laid out in pixels and is not rescaled for the screen's resolution.
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    // Records out need neither the catalogue nor a display.
+    if (request.action == app::CommandLine::ExportCsv) {
+        QTextStream errors(stderr);
+        return app::exportCsv(request.csv, request.files.first(), errors);
+    }
     if (request.action == app::CommandLine::ExportPdf)
         return exportWithoutWindow(argc, argv);
 

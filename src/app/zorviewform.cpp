@@ -2,18 +2,28 @@
 
 #include "app/buildprogress.h"
 #include "app/datagrid.h"
+#include "app/folderintake.h"
 #include "app/icon.h"
 #include "app/locale.h"
+#include "app/records.h"
 #include "report/cataloguereport.h"
+#include "selection/csvexport.h"
+#include "selection/intake.h"
 #include "selection/picklist.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDateTime>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
@@ -22,6 +32,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 std::vector<std::string> NameList;
 std::vector<std::string> PathList;
@@ -100,6 +111,8 @@ TZORViewForm::TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWid
     connect(Button4, &QPushButton::clicked, this, guarded(&TZORViewForm::Button4Click));
     connect(Button5, &QPushButton::clicked, this, guarded(&TZORViewForm::Button5Click));
     connect(Button6, &QPushButton::clicked, this, guarded(&TZORViewForm::Button6Click));
+    createMenus();
+    setAcceptDrops(true);
 
     FormCreate(files);
 }
@@ -259,6 +272,136 @@ void TZORViewForm::Button6Click()
     ListBox1->clear();
     NameList.clear();
     PathList.clear();
+}
+
+// The context menus of the list box and the grid. Their entries are checked as each opens.
+void TZORViewForm::createMenus()
+{
+    PopupMenu1 = new QMenu(ListBox1);
+    AddFolder1 = PopupMenu1->addAction(QStringLiteral("Добавить папку…"));
+    Remove1 = PopupMenu1->addAction(QStringLiteral("Убрать из списка"));
+    connect(AddFolder1, &QAction::triggered, this, guarded(&TZORViewForm::AddFolder1Click));
+    connect(Remove1, &QAction::triggered, this, guarded(&TZORViewForm::Remove1Click));
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { Remove1->setEnabled(!ListBox1->selectedItems().isEmpty()); });
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(at)); });
+
+    PopupMenu2 = new QMenu(DBGrid1);
+    SaveCsv1 = PopupMenu2->addAction(QStringLiteral("Сохранить записи в CSV…"));
+    Copy1 = PopupMenu2->addAction(QStringLiteral("Копировать"));
+    Copy1->setShortcut(QKeySequence::Copy);
+    connect(SaveCsv1, &QAction::triggered, this, guarded(&TZORViewForm::SaveCsv1Click));
+    connect(Copy1, &QAction::triggered, this, guarded(&TZORViewForm::Copy1Click));
+    connect(PopupMenu2, &QMenu::aboutToShow, this, [this] {
+        SaveCsv1->setEnabled(Current.Active());
+        Copy1->setEnabled(DBGrid1->selectionModel()->hasSelection());
+    });
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGrid1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { PopupMenu2->popup(DBGrid1->viewport()->mapToGlobal(at)); });
+    DBGrid1->installEventFilter(this);
+}
+
+// A folder and every table below it, like a confirmed Add.
+void TZORViewForm::AddFolder1Click()
+{
+    FilesChosen = false;
+    const QString folder = dialogs_.openFolder(this, QStringLiteral("Выберите папку с таблицами"));
+    if (folder.isEmpty())
+        return;
+    addPaths({folder});
+}
+
+// The selected entry leaves the list box and both lists together.
+void TZORViewForm::Remove1Click()
+{
+    const QList<QListWidgetItem *> selected = ListBox1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const int position = ListBox1->row(selected.first());
+    delete ListBox1->takeItem(position);
+    NameList.erase(NameList.begin() + position);
+    PathList.erase(PathList.begin() + position);
+}
+
+// Every live record of the table the grid shows, to a CSV file the user names.
+void TZORViewForm::SaveCsv1Click()
+{
+    const tables::RecordSource *source = Current.source();
+    if (!source)
+        return;
+    const QString file = dialogs_.saveFile(this, QStringLiteral("Сохранить записи в CSV"),
+                                           QStringLiteral("CSV (*.csv)"), app::suggestedCsvName(Current));
+    if (file.isEmpty())
+        return;
+    const QString problem = app::csvProblemText(selection::saveCsv(*source, file));
+    if (!problem.isEmpty())
+        dialogs_.message(this, problem);
+}
+
+// The selected cells as tab-separated text.
+void TZORViewForm::Copy1Click()
+{
+    const QString text = selection::copiedCells(CurrentModel, DBGrid1->selectionModel()->selectedIndexes());
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+}
+
+void TZORViewForm::FormDragDrop()
+{
+    FilesChosen = false;
+    addPaths(std::exchange(dropped_, {}));
+}
+
+// Files as they are named, folders searched for tables; appended as a confirmed Add. A
+// cancelled search adds nothing; what was skipped is said once at the end.
+void TZORViewForm::addPaths(const QStringList &paths)
+{
+    app::IntakeProgress progress(this);
+    const selection::Intake intake = selection::expandPaths(app::toPaths(paths), std::ref(progress));
+    if (intake.cancelled)
+        return;
+    for (const std::string &path : intake.paths)
+        appendToPickList(QString::fromStdString(path));
+    FilesChosen = true;
+    if (!intake.notes.empty())
+        dialogs_.message(this, selection::intakeSummary(intake));
+}
+
+void TZORViewForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+// The drop is taken at once; the search runs from the event loop, after the dragging program
+// has been answered.
+void TZORViewForm::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << QDir::cleanPath(url.toLocalFile());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    QMetaObject::invokeMethod(this, [this, paths] {
+        dropped_ = paths;
+        guarded(&TZORViewForm::FormDragDrop)();
+    }, Qt::QueuedConnection);
+}
+
+// Ctrl+C in the grid copies the selected cells (the grid's own copy takes only the current one).
+bool TZORViewForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == DBGrid1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+        guarded(&TZORViewForm::Copy1Click)();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 // Dialogs on Windows give forward slashes; the folder is kept with the native separator.

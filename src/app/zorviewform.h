@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -54,6 +56,10 @@ public:
     QListWidget *ListBox1;
     QLabel *Image1;
     QTableView *DBGrid1;     // shows Current through DataSource1
+    // Context menus: PopupMenu1 on ListBox1 (a folder of tables, remove an entry), PopupMenu2
+    // on DBGrid1 (records to CSV, copy cells).
+    QMenu *PopupMenu1, *PopupMenu2;
+    QAction *AddFolder1, *Remove1, *SaveCsv1, *Copy1;
 
     // Components. Those Do it works on are held together, as the headless exports hold them.
     app::OpenDialog OpenDialog1;
@@ -75,6 +81,21 @@ private:
     void Button4Click();    // View
     void Button5Click();    // Enough
     void Button6Click();    // Clear
+    void AddFolder1Click();   // «Добавить папку…»
+    void Remove1Click();      // «Убрать из списка»
+    void SaveCsv1Click();     // «Сохранить записи в CSV…»
+    void Copy1Click();        // Ctrl+C in the grid
+    void FormDragDrop();      // files and folders dropped on the window
+
+    void createMenus();
+    void addPaths(const QStringList &paths);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
 
     void appendToPickList(const QString &path);
     // Wraps a handler for connecting: an exception that leaves it goes to the error box.
@@ -85,6 +106,7 @@ private:
     void terminate() override;
 
     app::Dialogs &dialogs_;
+    QStringList dropped_;       // what the last drop brought, for FormDragDrop
     bool terminateRequested_ = false;
     bool building_ = false;
     bool buildAgain_ = false;   // Do it was pressed while the last build's preview was open

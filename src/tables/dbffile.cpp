@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <cstdio>
@@ -528,7 +529,7 @@ MemoFile *DbfFile::memo() const
     return memo_.get();
 }
 
-Value DbfFile::value(int64_t record, int field) const
+Value DbfFile::valueOf(int64_t record, int field, bool whole) const
 {
     const FieldDef &f = fields_.at(size_t(field));
     const uint8_t *r = recordPtr(record);
@@ -632,7 +633,8 @@ Value DbfFile::value(int64_t record, int field) const
         bool text = f.nativeType == 'M' && !f.binary;
         try {
             uint64_t total = 0;
-            std::string data = m->read(block, text ? kMemoLimit : 0, &total);
+            const size_t limit = whole ? SIZE_MAX : text ? kMemoLimit : 0;
+            std::string data = m->read(block, limit, &total);
             if (total == 0)
                 return Value::null(); // an empty memo
             if (text) {
@@ -642,6 +644,8 @@ Value DbfFile::value(int64_t record, int field) const
             } else {
                 v.kind = Value::Kind::Binary;
                 v.size = int64_t(total);
+                if (whole)
+                    v.text = std::move(data);
             }
         } catch (const Error &e) {
             v.kind = Value::Kind::Missing;

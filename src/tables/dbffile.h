@@ -32,7 +32,8 @@ public:
     const FieldDefs &fields() const override { return fields_; }
     int64_t recordCount() const override { return count_; }
     bool isDeleted(int64_t record) const override;
-    Value value(int64_t record, int field) const override;
+    Value value(int64_t record, int field) const override { return valueOf(record, field, false); }
+    Value wholeValue(int64_t record, int field) const override { return valueOf(record, field, true); }
     // Damage found on opening (a header count beyond the data), and a memo file that the
     // table needs but that is missing or unreadable.
     std::string warning() const override;
@@ -66,6 +67,7 @@ public:
     size_t bufferedBytes() const { return pending_.size(); }
 
 private:
+    Value valueOf(int64_t record, int field, bool whole) const;
     void parseHeader();
     void parseDbase2(const std::vector<uint8_t> &h);
     void setCount(int64_t stated);

@@ -31,7 +31,8 @@ public:
     // Throws Error for a record or field out of range or when a data block cannot be read.
     // BLOB values that cannot be read from the .mb come back as Value::Kind::Missing, and so
     // does every value of a password-protected table whose scrambling cannot be undone.
-    Value value(int64_t record, int field) const override;
+    Value value(int64_t record, int field) const override { return valueOf(record, field, false); }
+    Value wholeValue(int64_t record, int field) const override { return valueOf(record, field, true); }
     std::string warning() const override { return warning_; }
 
     // Code page of the table's text: the one the header names, or for tables without one
@@ -64,9 +65,10 @@ private:
     const CachedBlock &block(const BlockRef &ref) const;
     size_t readBlockStart(int number, uint8_t *to, size_t bytes) const;
     size_t readMb(uint8_t *to, size_t bytes, int64_t at, bool unscramble) const;
-    Value readBlob(bool text, uint32_t length, uint32_t where, bool unscramble) const;
+    Value readBlob(bool text, uint32_t length, uint32_t where, bool unscramble, bool whole) const;
     const uint8_t *recordBytes(int64_t record) const;
-    Value blobValue(const FieldDef &field, const uint8_t *bytes) const;
+    Value valueOf(int64_t record, int field, bool whole) const;
+    Value blobValue(const FieldDef &field, const uint8_t *bytes, bool whole) const;
     const File *mbFile() const;
 
     std::string path_;

@@ -22,6 +22,9 @@ public:
     virtual bool isDeleted(int64_t record) const = 0;
     // Decoded cell. Throws Error when the record area itself cannot be read.
     virtual Value value(int64_t record, int field) const = 0;
+    // The same cell whole, for copying the data out: memo text not cut to the display limit,
+    // and the bytes of binary, graphic and OLE values in `text` (Kind::Binary, `size` of them).
+    virtual Value wholeValue(int64_t record, int field) const { return value(record, field); }
     // A text that says what was wrong with the file when it was opened but did not stop it
     // (a record area cut short, a missing memo file); empty when all is well.
     virtual std::string warning() const { return {}; }

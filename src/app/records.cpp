@@ -1,0 +1,45 @@
+#include "app/records.h"
+
+#include "app/dialogs.h"
+#include "tables/file.h"
+#include "tables/recordsource.h"
+#include "tables/table.h"
+
+#include <QDir>
+
+#include <cstdlib>
+
+namespace app {
+
+QString csvProblemText(const selection::CsvResult &result)
+{
+    if (result.problem.empty())
+        return {};
+    QString text = QStringLiteral("Записано записей: %1, но не всё удалось прочитать").arg(result.records);
+    if (result.unreadable > 0)
+        text += QStringLiteral(" (пустых значений: %1)").arg(result.unreadable);
+    return text + QStringLiteral(": ") + withFullStop(QString::fromStdString(result.problem));
+}
+
+int exportCsv(const QString &csv, const QString &table, QTextStream &errors)
+{
+    try {
+        const auto source = tables::openRecordSource(table.toStdString(), tables::ttDefault);
+        const selection::CsvResult result = selection::saveCsv(*source, csv);
+        if (result.problem.empty())
+            return EXIT_SUCCESS;
+        errors << csvProblemText(result) << Qt::endl;
+        return kCsvIncomplete;
+    } catch (...) {
+        errors << errorText(std::current_exception()) << Qt::endl;
+        return EXIT_FAILURE;
+    }
+}
+
+QString suggestedCsvName(const tables::Table &table)
+{
+    const tables::PathParts parts = tables::splitPath(table.DatabaseName + table.TableName);
+    return QString::fromStdString(table.DatabaseName + parts.stem + ".csv");
+}
+
+} // namespace app
