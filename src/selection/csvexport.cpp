@@ -213,6 +213,8 @@ CsvResult writeCsv(const tables::RecordSource &source, QIODevice &out, const Csv
         if (result.problem.empty())
             result.problem = what;
     };
+    if (progress && !progress(0, records))
+        throw tables::Error("Запись CSV прервана.");
     const std::string warning = source.warning();
     if (!warning.empty())
         problem(warning);

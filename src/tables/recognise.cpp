@@ -53,7 +53,7 @@ bool dBase(const uint8_t *head, size_t n)
     const size_t start = level7 ? 68 : 32;
     // Last update: year, month, day (0 where a writer left it empty).
     const bool later = head[2] <= 12 && head[3] <= 31 && bytes::le16(head + 8) >= start + 1 &&
-                       bytes::le16(head + 10) >= 1 && plausibleDescriptor(head, n, start, 11);
+                       bytes::le16(head + 10) >= 1 && plausibleDescriptor(head, n, start, level7 ? 32 : 11);
     return later || (head[0] == 0x02 && dBaseII(head, n));
 }
 
