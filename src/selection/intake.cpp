@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <utility>
@@ -109,6 +111,11 @@ public:
                     continue;
                 }
                 type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+                if (type == DT_DIR && leadsUp(folder, name)) {
+                    note("Ссылка «" + shown(folder + name) + "» пропущена: она ведёт в папку, которая её содержит (петля).");
+                    errno = 0;
+                    continue;
+                }
             }
             if (type == DT_DIR)
                 folders.push_back({QString::fromLocal8Bit(name, qsizetype(length)), std::string(name, length)});
@@ -185,6 +192,18 @@ private:
     }
 
     void note(std::string text) { out_.notes.push_back(std::move(text)); }
+
+    // A link in `folder` to `folder` itself or to a folder above it: followed, it would search
+    // the same files again and again.
+    static bool leadsUp(const std::string &folder, const char *name)
+    {
+        char here[PATH_MAX], there[PATH_MAX];
+        if (!::realpath(folder.c_str(), here) || !::realpath((folder + name).c_str(), there))
+            return false;
+        const std::string_view inside(here), target(there);
+        return inside == target || target == "/" ||
+               (inside.starts_with(target) && inside.size() > target.size() && inside[target.size()] == '/');
+    }
 
     Intake &out_;
     const IntakeCallback &progress_;
