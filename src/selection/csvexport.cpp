@@ -179,14 +179,25 @@ std::string neutralText(const Value &value)
     return out;
 }
 
-void appendCsvField(std::string &out, std::string_view text)
+namespace {
+
+bool needsQuotes(std::string_view text)
 {
-    const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                       (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-    if (!quote) {
-        out += text;
-        return;
-    }
+    if (text.empty())
+        return false;
+    if (text.front() == ' ' || text.back() == ' ')
+        return true;
+    for (const char c : text)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n')
+            return true;
+    return false;
+}
+
+// The field that begins at `start` of `out` quoted in place.
+void quoteFrom(std::string &out, size_t start)
+{
+    const std::string text = out.substr(start);
+    out.resize(start);
     out += '"';
     for (const char c : text) {
         if (c == '"')
@@ -194,6 +205,16 @@ void appendCsvField(std::string &out, std::string_view text)
         out += c;
     }
     out += '"';
+}
+
+} // namespace
+
+void appendCsvField(std::string &out, std::string_view text)
+{
+    const size_t start = out.size();
+    out += text;
+    if (needsQuotes(text))
+        quoteFrom(out, start);
 }
 
 CsvResult writeCsv(const tables::RecordSource &source, QIODevice &out, const CsvProgress &progress)
@@ -208,7 +229,6 @@ CsvResult writeCsv(const tables::RecordSource &source, QIODevice &out, const Csv
         appendCsvField(buffer, fields[f].name);
     }
     buffer += "\r\n";
-    std::string cell;
     auto problem = [&](const std::string &what) {
         if (result.problem.empty())
             result.problem = what;
@@ -226,14 +246,15 @@ CsvResult writeCsv(const tables::RecordSource &source, QIODevice &out, const Csv
             for (int f = 0; f < int(fields.size()); ++f) {
                 if (f)
                     buffer += ',';
-                cell.clear();
                 const Value value = source.wholeValue(r, f);
-                if (!appendNeutral(cell, value)) {
+                const size_t start = buffer.size();
+                if (!appendNeutral(buffer, value)) {
                     ++result.unreadable;
                     problem("запись " + std::to_string(r + 1) + ", поле «" + fields[size_t(f)].name + "»: " +
                             (value.kind == Value::Kind::Missing ? value.text : std::string("неверное значение")));
                 }
-                appendCsvField(buffer, cell);
+                if (needsQuotes(std::string_view(buffer).substr(start)))
+                    quoteFrom(buffer, start);
             }
         } catch (const tables::Error &e) {
             // The record area cannot be read from here on: the lines before it stand.
