@@ -3,6 +3,7 @@
 // the command line of --pdf, and the grid's records to CSV and Ctrl+C.
 #include "app/application.h"
 #include "app/dialogs.h"
+#include "app/folderintake.h"
 #include "app/headless.h"
 #include "app/zorviewform.h"
 
@@ -17,6 +18,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -220,6 +222,22 @@ private slots:
                                                QItemSelectionModel::ClearAndSelect);
         QTest::keyClick(form.DBGrid1, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("3\trow3\n5\trow5\n"));
+    }
+
+    // A search that takes longer than the delay shows its window; Cancel there stops it.
+    void progressAndCancel()
+    {
+        app::IntakeProgress progress(nullptr, std::chrono::milliseconds(0));
+        QVERIFY(progress({3, 120, "/data/old/"}));
+        QVERIFY(progress.window() && progress.window()->isVisible());
+        QVERIFY(progress.window()->labelText().contains("найдено 120"));
+        QVERIFY(progress.window()->labelText().contains("/data/old/"));
+        const_cast<QProgressDialog *>(progress.window())->cancel();
+        QVERIFY(!progress({4, 130, "/data/older/"}));
+
+        app::IntakeProgress quick(nullptr, std::chrono::seconds(60));
+        QVERIFY(quick({1, 1, "/"}));
+        QVERIFY(!quick.window());
     }
 
     // A folder on the command line of --pdf: searched, the notes on the error stream, the
