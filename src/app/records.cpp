@@ -5,7 +5,11 @@
 #include "tables/recordsource.h"
 #include "tables/table.h"
 
+#include "app/version.h"
+
+#include <QCoreApplication>
 #include <QDir>
+#include <QProgressDialog>
 
 #include <cstdlib>
 
@@ -34,6 +38,30 @@ int exportCsv(const QString &csv, const QString &table, QTextStream &errors)
         errors << errorText(std::current_exception()) << Qt::endl;
         return EXIT_FAILURE;
     }
+}
+
+CsvProgressWindow::CsvProgressWindow(QWidget *parent) : parent_(parent)
+{
+    clock_.start();
+}
+
+CsvProgressWindow::~CsvProgressWindow() = default;
+
+bool CsvProgressWindow::operator()(int64_t done, int64_t total)
+{
+    if (!dialog_) {
+        if (clock_.elapsed() < 500)
+            return true;
+        dialog_ = std::make_unique<QProgressDialog>(QString(), QStringLiteral("Отмена"), 0, 1000, parent_);
+        dialog_->setWindowTitle(QString::fromUtf8(version::applicationTitle));
+        dialog_->setWindowModality(Qt::ApplicationModal);
+        dialog_->setMinimumDuration(0);
+        dialog_->show();
+    }
+    dialog_->setValue(total > 0 ? int(done * 1000 / total) : 0);
+    dialog_->setLabelText(QStringLiteral("Записано записей: %1 из %2").arg(done).arg(total));
+    QCoreApplication::processEvents();
+    return !dialog_->wasCanceled();
 }
 
 QString suggestedCsvName(const tables::Table &table)

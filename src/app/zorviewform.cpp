@@ -335,7 +335,8 @@ void TZORViewForm::SaveCsv1Click()
                                            QStringLiteral("CSV (*.csv)"), app::suggestedCsvName(Current));
     if (file.isEmpty())
         return;
-    const QString problem = app::csvProblemText(selection::saveCsv(*source, file));
+    app::CsvProgressWindow progress(this);
+    const QString problem = app::csvProblemText(selection::saveCsv(*source, file, std::ref(progress)));
     if (!problem.isEmpty())
         dialogs_.message(this, problem);
 }

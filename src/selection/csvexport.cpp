@@ -233,8 +233,10 @@ CsvResult writeCsv(const tables::RecordSource &source, QIODevice &out, const Csv
         if (result.problem.empty())
             result.problem = what;
     };
-    if (progress && !progress(0, records))
-        throw tables::Error("Запись CSV прервана.");
+    if (progress && !progress(0, records)) {
+        result.cancelled = true;
+        return result;
+    }
     const std::string warning = source.warning();
     if (!warning.empty())
         problem(warning);
@@ -266,8 +268,10 @@ CsvResult writeCsv(const tables::RecordSource &source, QIODevice &out, const Csv
         ++result.records;
         if (buffer.size() >= kFlushAt) {
             put(out, buffer);
-            if (progress && !progress(r + 1, records))
-                throw tables::Error("Запись CSV прервана.");
+            if (progress && !progress(r + 1, records)) {
+                result.cancelled = true;
+                return result;
+            }
         }
     }
     put(out, buffer);
@@ -281,6 +285,10 @@ CsvResult saveCsv(const tables::RecordSource &source, const QString &path, const
     if (!file.open(QIODevice::WriteOnly))
         throw tables::Error("Файл «" + path.toStdString() + "»: не удаётся создать: " + file.errorString().toStdString());
     CsvResult result = writeCsv(source, file, progress);
+    if (result.cancelled) {
+        file.cancelWriting();
+        return result;
+    }
     if (!file.commit())
         throw tables::Error("Файл «" + path.toStdString() + "»: ошибка записи: " + file.errorString().toStdString());
     return result;

@@ -51,6 +51,7 @@ struct CsvResult {
     int64_t records = 0;        // records written
     int64_t unreadable = 0;     // cells left empty because they could not be read
     std::string problem;        // the first thing that went wrong, for the user; empty when none
+    bool cancelled = false;     // the progress callback said stop: the output is incomplete
 };
 
 // Called now and then with the records done and the records in all; false cancels.
@@ -60,11 +61,12 @@ using CsvProgress = std::function<bool(int64_t done, int64_t total)>;
 // Cyrillic right), a line of field names, then one line per live record in record order,
 // deleted records left out; lines end in CR LF. A record area that cannot be read further
 // ends the output at the last whole record (`problem` says why). Throws tables::Error when
-// `out` cannot be written, or when cancelled.
+// `out` cannot be written.
 CsvResult writeCsv(const tables::RecordSource &source, QIODevice &out, const CsvProgress &progress = {});
 
 // The same into the file `path`, written beside it and renamed when whole: a failed or
-// cancelled write leaves an older file as it was. Throws tables::Error naming the file.
+// cancelled write leaves no file, and an older one as it was. Throws tables::Error naming the
+// file when it cannot be written.
 CsvResult saveCsv(const tables::RecordSource &source, const QString &path, const CsvProgress &progress = {});
 
 // Rows of cell texts as tab-separated lines (for the clipboard): tabs and line ends inside a

@@ -93,7 +93,12 @@ bool isCompanionExtension(const std::string &extension)
 {
     static const char *const known[] = {".dbt", ".fpt", ".mb",  ".mdx", ".cdx", ".ndx", ".ntx", ".idx",
                                         ".px",  ".val", ".cpg", ".tv",  ".fam", ".lck", ".net", ".inf",
-                                        ".dbk", ".tbk", ".mbk", ".bak"};
+                                        ".dbk", ".tbk", ".mbk", ".bak",
+                                        // FoxPro: the database container's memo and index, and
+                                        // program parts kept in table form (forms, class
+                                        // libraries, reports, labels, menus, projects).
+                                        ".dct", ".dcx", ".scx", ".sct", ".vcx", ".vct", ".frx", ".frt",
+                                        ".lbx", ".lbt", ".mnx", ".mnt", ".pjx", ".pjt"};
     for (const char *k : known)
         if (extension == k)
             return true;

@@ -24,7 +24,9 @@ TableKind recogniseTableFile(const std::string &path);
 
 // An extension (lower case, with its dot, as splitPath gives it) of a file that belongs to a
 // table rather than being one: .dbt, .fpt, .mb, .mdx, .cdx, .ndx, .ntx, .idx, .px, .xnn/.ynn
-// (Paradox secondary indexes, nn hexadecimal), .xgn/.ygn, .val, .cpg, .tv, .fam, .lck, .net ...
+// (Paradox secondary indexes, nn hexadecimal), .xgn/.ygn, .val, .cpg, .tv, .fam, .lck, .net ...;
+// also FoxPro forms, reports, menus and projects (.scx, .frx, .mnx, .pjx ...), which are kept
+// in table form but hold a program's parts, not its data.
 bool isCompanionExtension(const std::string &extension);
 
 } // namespace tables

@@ -129,9 +129,9 @@ private slots:
 
     void companions()
     {
-        for (const char *e : {".dbt", ".fpt", ".mb", ".mdx", ".cdx", ".ndx", ".ntx", ".px", ".x02", ".y0a", ".xg0", ".val", ".cpg", ".tv", ".fam"})
+        for (const char *e : {".dbt", ".fpt", ".mb", ".mdx", ".cdx", ".ndx", ".ntx", ".px", ".x02", ".y0a", ".xg0", ".val", ".cpg", ".tv", ".fam", ".scx", ".frx", ".pjx"})
             QVERIFY2(tables::isCompanionExtension(e), e);
-        for (const char *e : {".dbf", ".db", ".dat", "", ".x", ".xyz", ".txt"})
+        for (const char *e : {".dbf", ".db", ".dbc", ".dat", "", ".x", ".xyz", ".txt"})
             QVERIFY2(!tables::isCompanionExtension(e), e);
     }
 
