@@ -356,7 +356,7 @@ void TZORViewForm::FormDragDrop()
 }
 
 // Files as they are named, folders searched for tables; appended as a confirmed Add. A
-// cancelled search adds nothing; what was skipped is said once at the end.
+// cancelled search adds nothing; what was skipped, or that nothing was found, is said once.
 void TZORViewForm::addPaths(const QStringList &paths)
 {
     app::IntakeProgress progress(this);
@@ -366,7 +366,7 @@ void TZORViewForm::addPaths(const QStringList &paths)
     for (const std::string &path : intake.paths)
         appendToPickList(QString::fromStdString(path));
     FilesChosen = true;
-    if (!intake.notes.empty())
+    if (!intake.notes.empty() || intake.paths.empty())
         dialogs_.message(this, selection::intakeSummary(intake));
 }
 

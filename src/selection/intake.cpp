@@ -287,8 +287,9 @@ QString intakeSummary(const Intake &intake, int shown)
 {
     QStringList lines;
     lines << QStringLiteral("Добавлено таблиц: %1 (просмотрено папок: %2).").arg(intake.paths.size()).arg(intake.folders);
-    lines << QStringLiteral("Пропущено:");
     const int count = int(intake.notes.size());
+    if (count > 0)
+        lines << QStringLiteral("Пропущено:");
     for (int i = 0; i < count && i < shown; ++i)
         lines << QString::fromStdString(intake.notes[size_t(i)]);
     if (count > shown)

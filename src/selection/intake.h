@@ -44,8 +44,8 @@ Intake expandPaths(const std::vector<std::string> &paths, const IntakeCallback &
 // without regard to case; names equal so compare by their bytes.
 bool naturalLess(std::string_view a, std::string_view b);
 
-// The notes as one message for the user: how many tables were added and what was skipped, at
-// most `shown` notes, then how many more there were.
+// One message for the user: how many tables were added and what was skipped (at most `shown`
+// notes, then how many more there were).
 QString intakeSummary(const Intake &intake, int shown = 15);
 
 } // namespace selection

@@ -142,6 +142,13 @@ private slots:
         QVERIFY(form.Current.Active());
         QCOMPARE(form.CurrentModel.rowCount(), 3);
 
+        // A folder without tables says so.
+        QDir().mkpath(workspace.path("empty"));
+        QVERIFY(drop(form.ListBox1, {QUrl::fromLocalFile(workspace.path("empty"))}));
+        QTRY_COMPARE(dialogs.messages.size(), 2);
+        QCOMPARE(dialogs.messages[1], QStringLiteral("Добавлено таблиц: 0 (просмотрено папок: 1)."));
+        QCOMPARE(form.ListBox1->count(), 5);
+
         // Only files of this machine are taken.
         QVERIFY(!drop(form.ListBox1->viewport(), {QUrl("https://example.org/x.dbf")}));
     }
