@@ -210,21 +210,27 @@ private slots:
         ::unlink(bad); // QTemporaryDir cannot remove it
     }
 
-    // Removed between the folder's listing and its reading: skipped with a note, nothing else.
-    void fileVanishesDuringTheSearch()
+    // A file and a folder removed between the listing of their folder and their reading:
+    // each skipped with a note, nothing else. (A folder that cannot be opened for lack of
+    // access takes the same way, see unreadableFolder.)
+    void vanishDuringTheSearch()
     {
         QTemporaryDir dir;
         for (int i = 0; i < 300; ++i)
             copy("dbase/cp866.dbf", dir.path() + QStringLiteral("/t%1.dbf").arg(i));
+        copy("dbase/cp866.dbf", dir.path() + "/sub/gone.dbf");
         int calls = 0;
         const selection::Intake intake = selection::expandPaths({local(dir.path())}, [&](const selection::IntakeProgress &) {
-            if (++calls == 2) // after the first 256 files
+            if (++calls == 2) { // after the first 256 files
                 QFile::remove(dir.path() + "/t299.dbf");
+                QDir(dir.path() + "/sub").removeRecursively();
+            }
             return true;
         });
         QCOMPARE(int(intake.paths.size()), 299);
-        QCOMPARE(intake.notes.size(), size_t(1));
+        QCOMPARE(intake.notes.size(), size_t(2));
         QVERIFY(anyNote(intake, "t299.dbf»: не удаётся открыть: файл не найден"));
+        QVERIFY(anyNote(intake, "sub/» пропущена: исчезла во время просмотра"));
     }
 
     void cancelled()
