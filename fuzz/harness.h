@@ -8,16 +8,19 @@
 #include "tables/memofile.h"
 #include "tables/numkey.h"
 #include "tables/paradoxfile.h"
+#include "tables/recognise.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace fuzz {
 
 // dBASE table header, field descriptors and records: open, then decode every cell of the first
-// records, as the catalogue build and the grid do. The input's first byte chooses whether a memo
+// records, as the catalogue build, the grid and the CSV do. The input's first byte chooses whether a memo
 // file is made from the input's tail, so memo references are followed too.
 inline int dbf(const uint8_t *data, size_t size)
 {
+    tables::recogniseTable(data, std::min(size, tables::kRecogniseBytes));
     const std::string path = putTable(data, size, "t.dbf", {"t.dbt", "t.fpt"});
     if (path.empty())
         return 0;
@@ -28,6 +31,7 @@ inline int dbf(const uint8_t *data, size_t size)
             t.isDeleted(r);
             for (size_t f = 0; f < t.fields().size(); ++f) {
                 t.value(r, int(f));
+                t.wholeValue(r, int(f));
                 t.fieldText(r, int(f));
             }
         }
@@ -50,6 +54,7 @@ inline int memo(const uint8_t *data, size_t size)
         uint64_t total = 0;
         m.read(block, 1 << 16, &total);
         m.read(1, 100, &total);
+        m.read(block, SIZE_MAX, &total);
     } catch (const tables::Error &) {
     }
     return 0;
@@ -87,8 +92,10 @@ inline int paradox(const uint8_t *data, size_t size)
         tables::ParadoxFile t(path);
         int64_t n = std::min<int64_t>(t.recordCount(), 64);
         for (int64_t r = 0; r < n; ++r)
-            for (size_t f = 0; f < t.fields().size(); ++f)
+            for (size_t f = 0; f < t.fields().size(); ++f) {
                 t.value(r, int(f));
+                t.wholeValue(r, int(f));
+            }
         t.warning();
     } catch (const tables::Error &) {
     }
