@@ -370,8 +370,11 @@ void TZORViewForm::addPaths(const QStringList &paths)
         dialogs_.message(this, selection::intakeSummary(intake));
 }
 
+// Refused while a build reads the tables: the pick list it walks stays as it is.
 void TZORViewForm::dragEnterEvent(QDragEnterEvent *event)
 {
+    if (app::BuildProgress::running())
+        return;
     const QList<QUrl> urls = event->mimeData()->urls();
     if (!urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); }))
         event->acceptProposedAction();
@@ -381,6 +384,8 @@ void TZORViewForm::dragEnterEvent(QDragEnterEvent *event)
 // has been answered.
 void TZORViewForm::dropEvent(QDropEvent *event)
 {
+    if (app::BuildProgress::running())
+        return;
     QStringList paths;
     for (const QUrl &url : event->mimeData()->urls())
         if (url.isLocalFile())

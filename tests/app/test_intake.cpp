@@ -2,6 +2,7 @@
 // and drop events, the list box's context menu (add a folder, remove an entry), a folder on
 // the command line of --pdf, and the grid's records to CSV and Ctrl+C.
 #include "app/application.h"
+#include "app/buildprogress.h"
 #include "app/dialogs.h"
 #include "app/folderintake.h"
 #include "app/headless.h"
@@ -148,6 +149,12 @@ private slots:
         QTRY_COMPARE(dialogs.messages.size(), 2);
         QCOMPARE(dialogs.messages[1], QStringLiteral("Добавлено таблиц: 0 (просмотрено папок: 1)."));
         QCOMPARE(form.ListBox1->count(), 5);
+
+        // Not while a build reads the tables.
+        {
+            app::BuildProgress building(&form);
+            QVERIFY(!drop(form.ListBox1->viewport(), {QUrl::fromLocalFile(file)}));
+        }
 
         // Only files of this machine are taken.
         QVERIFY(!drop(form.ListBox1->viewport(), {QUrl("https://example.org/x.dbf")}));
