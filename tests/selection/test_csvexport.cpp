@@ -164,6 +164,15 @@ private slots:
         QVERIFY(readAll(fox).contains(",FoxPro memo text,010203\r\n"));
         selection::saveCsv(*fixture("dbase/db3_memo.dbf"), memo);
         QVERIFY(readAll(memo).contains("second," + QByteArray(1500, 'x') + " end,2\r\n"));
+        // Paradox: a BLOB held in its leader, Bytes in the record, a graphic of some 20,000 bytes in the .MB.
+        const QString paradox = dir.filePath("paradox.csv"), graphic = dir.filePath("graphic.csv");
+        selection::saveCsv(*fixture("paradox/alltypes.db"), paradox);
+        QVERIFY(readAll(paradox).contains(",short memo,000102feff7f,"));
+        QVERIFY(readAll(paradox).contains(",0102030405060708,"));
+        selection::saveCsv(*fixture("real/paradox/graphic240.db"), graphic);
+        const QList<QByteArray> lines = readAll(graphic).split('\n');
+        QVERIFY(lines.size() > 2 && lines[1].startsWith("1,010000016e4e0000424d"));
+        QVERIFY(lines[1].trimmed().size() > 20000);
     }
 
     // Damage: the file is written, with what could be read, and the problem is said.
