@@ -103,9 +103,11 @@ std::string generalNumber(std::string_view text)
 
 } // namespace
 
-DbfFile::DbfFile(const std::string &path, bool writable)
+DbfFile::DbfFile(const std::string &path, bool writable, int codePage)
     : file_(path, writable ? File::ReadWrite : File::ReadOnly), writable_(writable)
 {
+    if (codePage > 0)
+        codePage_ = codePage;
     parseHeader();
     // The writer builds records of text-stored fields and keeps the header of levels 3 to 5:
     // it would spoil a dBASE II header and the binary fields of the other layouts.

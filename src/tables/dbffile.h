@@ -25,8 +25,9 @@ class DbfFile : public RecordSource {
 public:
     // Opens the table; writable opens it for appending and deleting (the dBASE III/IV/5 layout
     // only: asking it of dBASE II, level 7 or Visual FoxPro tables throws Error).
-    // Throws Error naming the file when it is not a readable dBASE table.
-    DbfFile(const std::string &path, bool writable);
+    // Throws Error naming the file when it is not a readable dBASE table. A `codePage` other
+    // than 0 is used for the text instead of the one the table says.
+    DbfFile(const std::string &path, bool writable, int codePage = 0);
     ~DbfFile() override;
 
     const FieldDefs &fields() const override { return fields_; }
