@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <QDir>
 
 #include <cstdlib>
 
@@ -38,6 +39,13 @@ int run(const QStringList &files, Dialogs &dialogs)
         dialogs.error(nullptr, errorText(std::current_exception()));
         return EXIT_FAILURE;
     }
+}
+
+void chooseCodePages(const QStringList &files, const QList<int> &codePages)
+{
+    for (qsizetype i = 0; i < files.size() && i < codePages.size(); ++i)
+        if (codePages[i] != 0)
+            CodePageChoices[QDir::toNativeSeparators(files[i]).toStdString()] = codePages[i];
 }
 
 } // namespace app

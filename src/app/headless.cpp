@@ -30,7 +30,7 @@ private:
 
 } // namespace
 
-int exportPdf(const QString &pdf, const QStringList &files, QTextStream &errors)
+int exportPdf(const QString &pdf, const QStringList &files, QTextStream &errors, const QList<int> &codePages)
 {
     ErrorStreamHost host(errors);
     try {
@@ -41,7 +41,9 @@ int exportPdf(const QString &pdf, const QStringList &files, QTextStream &errors)
         std::vector<std::string> NameList, PathList;
         for (const QString &file : files)
             selection::appendPath(QDir::toNativeSeparators(file).toStdString(), NameList, PathList, [](const std::string &) {});
-        report::writePdf(job.build(NameList, PathList, {}, QDateTime::currentDateTime(), userLocale()), pdf);
+        report::writePdf(job.build(NameList, PathList, {}, QDateTime::currentDateTime(), userLocale(),
+                                   [&codePages](size_t i) { return i < size_t(codePages.size()) ? codePages[qsizetype(i)] : 0; }),
+                         pdf);
     } catch (...) {
         errors << report::errorText(std::current_exception()) << Qt::endl;
         return EXIT_FAILURE;

@@ -1,6 +1,7 @@
 #pragma once
 // Runs without a window: what the start-up and Do it do, with the report written to a file
 // instead of previewed. Needs a QGuiApplication (for text metrics), no widgets.
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -11,6 +12,7 @@ namespace app {
 // the report going to the PDF file `pdf`; messages and errors go to `errors` in the words the
 // boxes would show. Returns 0 on success, non-zero when the catalogue could not be opened, a
 // table could not be read or the PDF could not be written.
-int exportPdf(const QString &pdf, const QStringList &files, QTextStream &errors);
+// `codePages[i]`, when given, is the code page chosen for `files[i]` (0: as the table says).
+int exportPdf(const QString &pdf, const QStringList &files, QTextStream &errors, const QList<int> &codePages = {});
 
 } // namespace app

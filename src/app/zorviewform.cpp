@@ -4,6 +4,9 @@
 #include "app/datagrid.h"
 #include "app/icon.h"
 #include "app/locale.h"
+#include "catalogue/documentation.h"
+#include "export/structure.h"
+#include "tables/codepagechoice.h"
 #include "report/cataloguereport.h"
 #include "selection/picklist.h"
 
@@ -14,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
@@ -26,6 +30,7 @@
 std::vector<std::string> NameList;
 std::vector<std::string> PathList;
 bool FilesChosen = false;
+std::map<std::string, int> CodePageChoices;
 
 namespace {
 
@@ -100,6 +105,7 @@ TZORViewForm::TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWid
     connect(Button4, &QPushButton::clicked, this, guarded(&TZORViewForm::Button4Click));
     connect(Button5, &QPushButton::clicked, this, guarded(&TZORViewForm::Button5Click));
     connect(Button6, &QPushButton::clicked, this, guarded(&TZORViewForm::Button6Click));
+    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) { ListBox1ContextPopup(pos); });
 
     FormCreate(files);
 }
@@ -139,6 +145,7 @@ void TZORViewForm::createControls()
     ListBox1->setTextElideMode(Qt::ElideMiddle);
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox1->setItemDelegate(new FixedRowHeight(ListBox1));
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     Image1->setPixmap(app::applicationIcon());
     DBGrid1->setModel(&CurrentModel);
     DBGrid1->horizontalHeader()->setFont(formFont());
@@ -221,8 +228,10 @@ void TZORViewForm::Button3Click()
             app::BuildProgress progress(this);
             // The grid, if shown, follows Current to the last table scanned, whether or not all went well.
             const auto followCurrent = qScopeGuard([this] { CurrentModel.reset(); });
-            pages = Catalogue.build(NameList, PathList, std::ref(progress), QDateTime::currentDateTime(), app::userLocale());
+            pages = Catalogue.build(NameList, PathList, std::ref(progress), QDateTime::currentDateTime(), app::userLocale(),
+                                    [this](size_t i) { return codePageOf(i); });
         }
+        offerStructureFormats();
         dialogs_.preview(this, pages);
     } while (buildAgain_);
 }
@@ -242,6 +251,7 @@ void TZORViewForm::Button4Click()
     Current.DatabaseName = PathList[position];
     Current.TableType = tables::ttDefault;
     Current.TableName = name;
+    Current.CodePage = codePageOf(size_t(position));
     Current.Open();
     CurrentModel.reset();
     setFullHeight();
@@ -269,6 +279,74 @@ void TZORViewForm::appendToPickList(const QString &path)
         auto *item = new QListWidgetItem(QString::fromStdString(name), ListBox1);
         item->setToolTip(full);
     });
+}
+
+// The list box's context menu.
+void TZORViewForm::ListBox1ContextPopup(const QPoint &pos)
+{
+    QListWidgetItem *item = ListBox1->itemAt(pos);
+    if (item)
+        ListBox1->setCurrentItem(item);
+    QMenu menu(this);
+    addCodePageMenu(&menu, item ? ListBox1->row(item) : -1);
+    menu.exec(ListBox1->viewport()->mapToGlobal(pos));
+}
+
+// «Кодовая страница»: how the entry's text is read by Do it and View for the rest of the session.
+void TZORViewForm::addCodePageMenu(QMenu *menu, int position)
+{
+    QMenu *codePages = menu->addMenu(QStringLiteral("Кодовая страница"));
+    if (position < 0 || size_t(position) >= NameList.size()) {
+        codePages->setEnabled(false);
+        return;
+    }
+    const std::string key = PathList[size_t(position)] + NameList[size_t(position)];
+    const int current = codePageOf(size_t(position));
+    for (const tables::codepage::Choice &choice : tables::codepage::choices()) {
+        QAction *action = codePages->addAction(QString::fromUtf8(choice.label));
+        action->setCheckable(true);
+        action->setChecked(choice.codePage == current);
+        const int chosen = choice.codePage;
+        connect(action, &QAction::triggered, this, [key, chosen] {
+            if (chosen == 0)
+                CodePageChoices.erase(key);
+            else
+                CodePageChoices[key] = chosen;
+        });
+    }
+}
+
+int TZORViewForm::codePageOf(size_t position) const
+{
+    if (position >= NameList.size() || position >= PathList.size())
+        return 0;
+    const auto found = CodePageChoices.find(PathList[position] + NameList[position]);
+    return found == CodePageChoices.end() ? 0 : found->second;
+}
+
+// The preview's Save also writes the complete structure of the tables just built, read as the
+// build read them.
+void TZORViewForm::offerStructureFormats()
+{
+    builtNames_ = NameList;
+    builtPaths_ = PathList;
+    builtCodePages_.clear();
+    for (size_t i = 0; i < NameList.size(); ++i)
+        builtCodePages_.push_back(codePageOf(i));
+    QList<report::SaveFormat> formats;
+    const struct { const char *filter; const char *suffix; } kinds[] = {
+        {"Структура таблиц: страница HTML (*.html)", "html"}, {"Структура таблиц: Markdown (*.md)", "md"},
+        {"Структура таблиц: JSON (*.json)", "json"}, {"Структура таблиц: CSV (*.csv)", "csv"}};
+    for (const auto &kind : kinds) {
+        formats << report::SaveFormat{QString::fromUtf8(kind.filter), QString::fromUtf8(kind.suffix),
+                                      [names = builtNames_, paths = builtPaths_, pages = builtCodePages_](const QString &path) {
+                                          const std::string target = path.toStdString();
+                                          const auto described = catalogue::describeTables(
+                                              names, paths, [&pages](size_t i) { return i < pages.size() ? pages[i] : 0; });
+                                          exporter::writeWhole(target, exporter::render(*exporter::formatOf(target), described));
+                                      }};
+    }
+    dialogs_.setSaveFormats(formats);
 }
 
 std::function<void()> TZORViewForm::guarded(void (TZORViewForm::*handler)())

@@ -12,11 +12,13 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -25,6 +27,9 @@ class QTableView;
 extern std::vector<std::string> NameList;
 extern std::vector<std::string> PathList;
 extern bool FilesChosen;
+// Code pages the user chose for picked table files (folder and name as in the pick list) for the
+// rest of the session; a file without an entry is read as it says.
+extern std::map<std::string, int> CodePageChoices;
 
 class TZORViewForm : public QWidget, private catalogue::Host {
     Q_OBJECT
@@ -77,6 +82,10 @@ private:
     void Button6Click();    // Clear
 
     void appendToPickList(const QString &path);
+    void ListBox1ContextPopup(const QPoint &pos);
+    void addCodePageMenu(QMenu *menu, int position);
+    int codePageOf(size_t position) const;
+    void offerStructureFormats();
     // Wraps a handler for connecting: an exception that leaves it goes to the error box.
     std::function<void()> guarded(void (TZORViewForm::*handler)());
 
@@ -88,4 +97,7 @@ private:
     bool terminateRequested_ = false;
     bool building_ = false;
     bool buildAgain_ = false;   // Do it was pressed while the last build's preview was open
+    // The tables of the last build, as its preview's Save writes their structure.
+    std::vector<std::string> builtNames_, builtPaths_;
+    std::vector<int> builtCodePages_;
 };
