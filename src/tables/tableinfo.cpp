@@ -121,11 +121,24 @@ std::vector<char32_t> codePoints(const std::string &s)
     return out;
 }
 
-// A letter of the alphabets our tables are written in: Latin with accents, Greek, Cyrillic.
+// A letter of the alphabets our tables are written in: Latin with accents, Greek, and the
+// Cyrillic of Russian, Ukrainian and Belarusian (not the Serbian and Macedonian letters, which
+// a wrong code page makes of Russian text).
 bool isLetter(char32_t c)
 {
-    return (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x386 && c <= 0x3FF) ||
-           (c >= 0x400 && c <= 0x45F) || c == 0x490 || c == 0x491;
+    if (c >= 0xC0 && c <= 0x24F)
+        return c != 0xD7 && c != 0xF7;
+    if (c >= 0x386 && c <= 0x3FF)
+        return true;
+    if (c >= 0x410 && c <= 0x44F)
+        return true;
+    switch (c) {
+    case 0x401: case 0x451: case 0x404: case 0x454: case 0x406: case 0x456: case 0x407: case 0x457:
+    case 0x40E: case 0x45E: case 0x490: case 0x491:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void judgeLetters(CodePageVerdict &v, const std::string &decoded)
