@@ -4,6 +4,7 @@
 #include "tables/error.h"
 #include "tables/fielddef.h"
 
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -202,136 +203,269 @@ std::vector<std::pair<std::string, std::string>> facts(const TableInfo &t)
 
 // ---------------------------------------------------------------- JSON
 
-std::string jsonString(const std::string &raw)
+// Length of the valid UTF-8 sequence at s[i], or 0 when the bytes there are not one.
+size_t sequenceAt(std::string_view s, size_t i)
 {
-    const std::string s = validUtf8(raw);
-    std::string out = "\"";
-    for (char ch : s) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char b[8];
-                std::snprintf(b, sizeof b, "\\u%04x", c);
-                out += b;
-            } else {
-                out += ch;
-            }
-        }
-    }
-    return out + "\"";
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t n = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : (c >> 4) == 14 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 0;
+    if (n == 0 || i + n > s.size())
+        return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return n;
 }
 
-std::string jsonOpt(const std::optional<int64_t> &v) { return v ? std::to_string(*v) : "null"; }
-std::string jsonText(const std::string &s) { return s.empty() ? "null" : jsonString(s); }
+// Appends `s` with each byte `escape` names replaced by its text (nullptr: kept), and every byte
+// that is not valid UTF-8 by U+FFFD. Runs of plain bytes are copied at once.
+template <class Escape>
+void putEscaped(std::string &out, std::string_view s, Escape escape)
+{
+    size_t run = 0, i = 0;
+    while (i < s.size()) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            const char *e = escape(c);
+            if (!e) {
+                ++i;
+                continue;
+            }
+            out.append(s.data() + run, i - run);
+            out += e;
+            run = ++i;
+            continue;
+        }
+        const size_t n = sequenceAt(s, i);
+        if (n) {
+            i += n;
+            continue;
+        }
+        out.append(s.data() + run, i - run);
+        out += "\xEF\xBF\xBD";
+        run = ++i;
+    }
+    out.append(s.data() + run, i - run);
+}
+
+void putJson(std::string &out, std::string_view s)
+{
+    static const char *const control[32] = {
+        "\\u0000", "\\u0001", "\\u0002", "\\u0003", "\\u0004", "\\u0005", "\\u0006", "\\u0007",
+        "\\b",     "\\t",     "\\n",     "\\u000b", "\\f",     "\\r",     "\\u000e", "\\u000f",
+        "\\u0010", "\\u0011", "\\u0012", "\\u0013", "\\u0014", "\\u0015", "\\u0016", "\\u0017",
+        "\\u0018", "\\u0019", "\\u001a", "\\u001b", "\\u001c", "\\u001d", "\\u001e", "\\u001f"};
+    out += '"';
+    putEscaped(out, s, [](unsigned char c) -> const char * {
+        if (c < 0x20)
+            return control[c];
+        return c == '"' ? "\\\"" : c == '\\' ? "\\\\" : c == 0x7F ? "\\u007f" : nullptr;
+    });
+    out += '"';
+}
+
+void putNumber(std::string &out, int64_t v)
+{
+    char b[24];
+    const auto r = std::to_chars(b, b + sizeof b, v);
+    out.append(b, r.ptr);
+}
+
+void putJsonOpt(std::string &out, const std::optional<int64_t> &v)
+{
+    if (v)
+        putNumber(out, *v);
+    else
+        out += "null";
+}
+
+void putJsonText(std::string &out, const std::string &s)
+{
+    if (s.empty())
+        out += "null";
+    else
+        putJson(out, s);
+}
+
 const char *jsonBool(bool b) { return b ? "true" : "false"; }
 
-std::string jsonField(const FieldInfo &f)
+void putJsonField(std::string &out, const FieldInfo &f)
 {
-    std::string s = "{\"number\": " + std::to_string(f.number) + ", \"name\": " + jsonString(f.name);
-    if (f.catalogued)
-        s += ", \"catalogue\": {\"name\": " + jsonString(f.catalogueName) + ", \"type\": " + jsonString(f.catalogueType) +
-             ", \"size\": " + std::to_string(f.catalogueSize) + "}";
-    else
-        s += ", \"catalogue\": null";
-    s += ", \"native\": {\"code\": " + jsonString(f.nativeCode) + ", \"name\": " + jsonString(f.nativeName) + "}";
-    s += ", \"width\": " + std::to_string(f.width) + ", \"decimals\": " + std::to_string(f.decimals) +
-         ", \"offset\": " + std::to_string(f.offset);
-    s += std::string(", \"nullable\": ") + jsonBool(f.nullable) + ", \"binary\": " + jsonBool(f.binary) +
-         ", \"system\": " + jsonBool(f.system) + ", \"key\": " + jsonBool(f.key);
-    if (f.autoIncrement)
-        s += ", \"autoIncrement\": {\"next\": " + jsonOpt(f.autoNext) + ", \"step\": " + jsonOpt(f.autoStep) + "}";
-    else
-        s += ", \"autoIncrement\": null";
-    return s + "}";
+    out += "{\"number\": ";
+    putNumber(out, f.number);
+    out += ", \"name\": ";
+    putJson(out, f.name);
+    if (f.catalogued) {
+        out += ", \"catalogue\": {\"name\": ";
+        putJson(out, f.catalogueName);
+        out += ", \"type\": ";
+        putJson(out, f.catalogueType);
+        out += ", \"size\": ";
+        putNumber(out, f.catalogueSize);
+        out += "}";
+    } else {
+        out += ", \"catalogue\": null";
+    }
+    out += ", \"native\": {\"code\": ";
+    putJson(out, f.nativeCode);
+    out += ", \"name\": ";
+    putJson(out, f.nativeName);
+    out += "}, \"width\": ";
+    putNumber(out, f.width);
+    out += ", \"decimals\": ";
+    putNumber(out, f.decimals);
+    out += ", \"offset\": ";
+    putNumber(out, f.offset);
+    out += ", \"nullable\": ";
+    out += jsonBool(f.nullable);
+    out += ", \"binary\": ";
+    out += jsonBool(f.binary);
+    out += ", \"system\": ";
+    out += jsonBool(f.system);
+    out += ", \"key\": ";
+    out += jsonBool(f.key);
+    if (f.autoIncrement) {
+        out += ", \"autoIncrement\": {\"next\": ";
+        putJsonOpt(out, f.autoNext);
+        out += ", \"step\": ";
+        putJsonOpt(out, f.autoStep);
+        out += "}}";
+    } else {
+        out += ", \"autoIncrement\": null}";
+    }
 }
 
 template <class T, class F>
-std::string jsonList(const std::vector<T> &items, const std::string &indent, F one)
+void putJsonList(std::string &out, const std::vector<T> &items, F one)
 {
-    if (items.empty())
-        return "[]";
-    std::string s = "[\n";
-    for (size_t i = 0; i < items.size(); ++i)
-        s += indent + "  " + one(items[i]) + (i + 1 < items.size() ? ",\n" : "\n");
-    return s + indent + "]";
+    if (items.empty()) {
+        out += "[]";
+        return;
+    }
+    out += "[\n";
+    for (size_t i = 0; i < items.size(); ++i) {
+        out += "        ";
+        one(items[i]);
+        out += i + 1 < items.size() ? ",\n" : "\n";
+    }
+    out += "      ]";
 }
 
-std::string jsonTable(const TableInfo &t)
+void putJsonTable(std::string &out, const TableInfo &t)
 {
-    const std::string in = "      ";
-    std::string s = "    {\n";
-    auto key = [&](const char *name, const std::string &value, bool last = false) {
-        s += in + "\"" + name + "\": " + value + (last ? "\n" : ",\n");
-    };
-    key("number", t.number > 0 ? std::to_string(t.number) : "null");
-    key("name", jsonString(t.name));
-    key("folder", jsonString(t.folder));
-    key("path", jsonString(t.path));
-    key("error", jsonText(t.error));
-    key("format", jsonText(t.format));
-    key("level", jsonText(t.level));
+    out += "    {\n      \"number\": ";
+    if (t.number > 0)
+        putNumber(out, t.number);
+    else
+        out += "null";
+    out += ",\n      \"name\": ";
+    putJson(out, t.name);
+    out += ",\n      \"folder\": ";
+    putJson(out, t.folder);
+    out += ",\n      \"path\": ";
+    putJson(out, t.path);
+    out += ",\n      \"error\": ";
+    putJsonText(out, t.error);
+    out += ",\n      \"format\": ";
+    putJsonText(out, t.format);
+    out += ",\n      \"level\": ";
+    putJsonText(out, t.level);
+    out += ",\n      \"versionByte\": ";
     if (t.versionByte >= 0) {
         char b[16];
-        std::snprintf(b, sizeof b, "0x%02X", unsigned(t.versionByte) & 0xFFu);
-        key("versionByte", jsonString(b));
+        std::snprintf(b, sizeof b, "\"0x%02X\"", unsigned(t.versionByte) & 0xFFu);
+        out += b;
     } else {
-        key("versionByte", "null");
+        out += "null";
     }
+    out += ",\n      \"codePage\": ";
     if (t.codePageKnown) {
         const CodePageVerdict &v = t.codePage;
-        key("codePage", "{\"codePage\": " + std::to_string(v.codePage) + ", \"name\": " +
-                            jsonString(tables::codepage::displayName(v.codePage)) + ", \"source\": \"" +
-                            sourceKey(v.source) + "\", \"mark\": " + jsonText(v.mark) + ", \"lettersChecked\": " +
-                            std::to_string(v.lettersChecked) + ", \"lettersFit\": " + std::to_string(v.lettersFit) + "}");
+        out += "{\"codePage\": ";
+        putNumber(out, v.codePage);
+        out += ", \"name\": ";
+        putJson(out, tables::codepage::displayName(v.codePage));
+        out += ", \"source\": \"";
+        out += sourceKey(v.source);
+        out += "\", \"mark\": ";
+        putJsonText(out, v.mark);
+        out += ", \"lettersChecked\": ";
+        putNumber(out, v.lettersChecked);
+        out += ", \"lettersFit\": ";
+        putNumber(out, v.lettersFit);
+        out += "}";
     } else {
-        key("codePage", "null");
+        out += "null";
     }
-    key("records", "{\"header\": " + jsonOpt(t.headerRecords) + ", \"file\": " + jsonOpt(t.fileRecords) +
-                       ", \"deleted\": " + jsonOpt(t.deletedRecords) + "}");
-    key("lastUpdate", jsonText(t.lastUpdate));
-    key("headerLength", jsonOpt(t.headerLength));
-    key("recordLength", jsonOpt(t.recordLength));
-    key("blockSize", jsonOpt(t.blockSize));
-    key("fileSize", jsonOpt(t.fileSize));
-    key("fileTime", jsonText(t.fileTime));
-    key("encrypted", jsonBool(t.encrypted));
-    key("companions", jsonList(t.companions, in, [](const CompanionInfo &c) {
-            return "{\"kind\": " + jsonString(c.kind) + ", \"file\": " + jsonString(c.file) + ", \"state\": \"" +
-                   stateKey(c.state) + "\", \"note\": " + jsonText(c.note) + "}";
-        }));
-    key("indexTags", jsonList(t.indexTags, in, [](const tables::IndexTagInfo &g) {
-            return "{\"file\": " + jsonString(g.file) + ", \"name\": " + jsonString(g.name) + ", \"expression\": " +
-                   jsonString(g.expression) + ", \"descending\": " + jsonBool(g.descending) + ", \"unique\": " +
-                   jsonBool(g.unique) + ", \"filter\": " + jsonText(g.filter) + "}";
-        }));
-    key("keyFields", jsonList(t.keyFields, in, [](const std::string &k) { return jsonString(k); }));
-    key("findings", jsonList(t.findings, in, [](const std::string &k) { return jsonString(k); }));
-    key("fields", jsonList(t.fields, in, jsonField), true);
-    return s + "    }";
+    out += ",\n      \"records\": {\"header\": ";
+    putJsonOpt(out, t.headerRecords);
+    out += ", \"file\": ";
+    putJsonOpt(out, t.fileRecords);
+    out += ", \"deleted\": ";
+    putJsonOpt(out, t.deletedRecords);
+    out += "},\n      \"lastUpdate\": ";
+    putJsonText(out, t.lastUpdate);
+    out += ",\n      \"headerLength\": ";
+    putJsonOpt(out, t.headerLength);
+    out += ",\n      \"recordLength\": ";
+    putJsonOpt(out, t.recordLength);
+    out += ",\n      \"blockSize\": ";
+    putJsonOpt(out, t.blockSize);
+    out += ",\n      \"fileSize\": ";
+    putJsonOpt(out, t.fileSize);
+    out += ",\n      \"fileTime\": ";
+    putJsonText(out, t.fileTime);
+    out += ",\n      \"encrypted\": ";
+    out += jsonBool(t.encrypted);
+    out += ",\n      \"companions\": ";
+    putJsonList(out, t.companions, [&out](const CompanionInfo &c) {
+        out += "{\"kind\": ";
+        putJson(out, c.kind);
+        out += ", \"file\": ";
+        putJson(out, c.file);
+        out += ", \"state\": \"";
+        out += stateKey(c.state);
+        out += "\", \"note\": ";
+        putJsonText(out, c.note);
+        out += "}";
+    });
+    out += ",\n      \"indexTags\": ";
+    putJsonList(out, t.indexTags, [&out](const tables::IndexTagInfo &g) {
+        out += "{\"file\": ";
+        putJson(out, g.file);
+        out += ", \"name\": ";
+        putJson(out, g.name);
+        out += ", \"expression\": ";
+        putJson(out, g.expression);
+        out += ", \"descending\": ";
+        out += jsonBool(g.descending);
+        out += ", \"unique\": ";
+        out += jsonBool(g.unique);
+        out += ", \"filter\": ";
+        putJsonText(out, g.filter);
+        out += "}";
+    });
+    out += ",\n      \"keyFields\": ";
+    putJsonList(out, t.keyFields, [&out](const std::string &k) { putJson(out, k); });
+    out += ",\n      \"findings\": ";
+    putJsonList(out, t.findings, [&out](const std::string &k) { putJson(out, k); });
+    out += ",\n      \"fields\": ";
+    putJsonList(out, t.fields, [&out](const FieldInfo &f) { putJsonField(out, f); });
+    out += "\n    }";
 }
 
 // ---------------------------------------------------------------- HTML
 
+void putHtml(std::string &out, std::string_view s)
+{
+    putEscaped(out, s, [](unsigned char c) -> const char * {
+        return c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '"' ? "&quot;" : nullptr;
+    });
+}
+
 std::string html(const std::string &raw)
 {
-    const std::string s = validUtf8(raw);
     std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
+    putHtml(out, raw);
     return out;
 }
 
@@ -346,10 +480,10 @@ nav ol{columns:2;column-gap:2em}
 @media print{body{margin:0}section{break-inside:auto}h2,h3{break-after:avoid}tr{break-inside:avoid}a{color:#000;text-decoration:none}}
 )";
 
-std::string htmlTable(const TableInfo &t, size_t position)
+void putHtmlTable(std::string &s, const TableInfo &t, size_t position)
 {
     const std::string id = "t" + std::to_string(position);
-    std::string s = "<section id=\"" + id + "\">\n<h2>" + html(numberOrDash(t)) + ". " + html(t.name) +
+    s += "<section id=\"" + id + "\">\n<h2>" + html(numberOrDash(t)) + ". " + html(t.name) +
                     " <span class=\"muted\">" + html(t.folder) + "</span></h2>\n";
     s += "<table class=\"facts\">\n";
     for (const auto &[label, value] : facts(t))
@@ -367,15 +501,35 @@ std::string htmlTable(const TableInfo &t, size_t position)
              "<th>тип</th><th>размер</th><th>Тип в файле</th><th>Ширина</th><th>Дес.</th><th>Смещение</th>"
              "<th>Признаки</th></tr></thead>\n<tbody>\n";
         for (const FieldInfo &f : t.fields) {
-            s += "<tr><td class=\"n\">" + std::to_string(f.number) + "</td><td>" + html(f.name) + "</td>";
-            if (f.catalogued)
-                s += "<td>" + html(f.catalogueName) + "</td><td>" + html(f.catalogueType) + "</td><td class=\"n\">" +
-                     std::to_string(f.catalogueSize) + "</td>";
-            else
-                s += "<td class=\"muted\">—</td><td></td><td></td>";
-            s += "<td>" + html(f.nativeCode + " " + f.nativeName) + "</td><td class=\"n\">" + std::to_string(f.width) +
-                 "</td><td class=\"n\">" + std::to_string(f.decimals) + "</td><td class=\"n\">" +
-                 std::to_string(f.offset) + "</td><td>" + html(flagsText(f)) + "</td></tr>\n";
+            s += "<tr><td class=\"n\">";
+            putNumber(s, f.number);
+            s += "</td><td>";
+            putHtml(s, f.name);
+            if (f.catalogued) {
+                s += "</td><td>";
+                putHtml(s, f.catalogueName);
+                s += "</td><td>";
+                putHtml(s, f.catalogueType);
+                s += "</td><td class=\"n\">";
+                putNumber(s, f.catalogueSize);
+                s += "</td>";
+            } else {
+                s += "</td><td class=\"muted\">—</td><td></td><td></td>";
+            }
+            s += "<td>";
+            putHtml(s, f.nativeCode);
+            s += " ";
+            putHtml(s, f.nativeName);
+            s += "</td><td class=\"n\">";
+            putNumber(s, f.width);
+            s += "</td><td class=\"n\">";
+            putNumber(s, f.decimals);
+            s += "</td><td class=\"n\">";
+            putNumber(s, f.offset);
+            s += "</td><td>";
+            if (f.key || f.nullable || f.binary || f.system || f.autoIncrement)
+                putHtml(s, flagsText(f));
+            s += "</td></tr>\n";
         }
         s += "</tbody>\n</table>\n";
     }
@@ -396,7 +550,7 @@ std::string htmlTable(const TableInfo &t, size_t position)
                  (c.note.empty() ? "" : ": " + html(c.note)) + "</td></tr>\n";
         s += "</tbody>\n</table>\n";
     }
-    return s + "</section>\n";
+    s += "</section>\n";
 }
 
 // ---------------------------------------------------------------- Markdown
@@ -517,8 +671,10 @@ std::string toJson(const std::vector<TableInfo> &tables)
     if (tables.empty())
         return s + "[]\n}\n";
     s += "[\n";
-    for (size_t i = 0; i < tables.size(); ++i)
-        s += jsonTable(tables[i]) + (i + 1 < tables.size() ? ",\n" : "\n");
+    for (size_t i = 0; i < tables.size(); ++i) {
+        putJsonTable(s, tables[i]);
+        s += i + 1 < tables.size() ? ",\n" : "\n";
+    }
     return s + "  ]\n}\n";
 }
 
@@ -540,7 +696,7 @@ std::string toHtml(const std::vector<TableInfo> &tables)
     if (tables.empty())
         s += "<p class=\"muted\">Таблиц нет.</p>\n";
     for (size_t i = 0; i < tables.size(); ++i)
-        s += htmlTable(tables[i], i + 1);
+        putHtmlTable(s, tables[i], i + 1);
     return s + "</body>\n</html>\n";
 }
 

@@ -77,27 +77,55 @@ std::vector<uint8_t> head(const std::string &path, size_t n, int64_t offset = 0)
     }
 }
 
-// Entries of a folder, kept per folder while its modification time stays the same, so the
-// tables of one folder list it once.
-const std::vector<std::string> &folderEntries(const std::string &folder)
+// The regular files of a folder by their lower-case names, kept per folder while its modification
+// time stays the same: the tables of one folder list it once, and looking up a table's companion
+// files in any letter case costs no system call.
+struct Listing {
+    int64_t mtime = -1;
+    std::vector<std::pair<std::string, std::string>> files; // (lower-case name, name), sorted
+};
+
+const Listing &listing(const std::string &folder)
 {
-    struct Listing { int64_t mtime = -1; std::vector<std::string> names; };
     static std::map<std::string, Listing> cache;
     struct stat st {};
     const std::string dir = folder.empty() ? "." : folder;
     const int64_t mtime = ::stat(dir.c_str(), &st) == 0 ? int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : -2;
+    if (cache.size() > 64)
+        cache.clear();
     Listing &l = cache[dir];
     if (l.mtime != mtime) {
         l.mtime = mtime;
-        l.names.clear();
+        l.files.clear();
         if (DIR *d = ::opendir(dir.c_str())) {
-            while (const dirent *e = ::readdir(d))
-                l.names.emplace_back(e->d_name);
+            while (const dirent *e = ::readdir(d)) {
+                bool regular = e->d_type == DT_REG;
+                if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+                    struct stat fs {};
+                    regular = ::stat((folder + e->d_name).c_str(), &fs) == 0 && S_ISREG(fs.st_mode);
+                }
+                if (regular)
+                    l.files.emplace_back(asciiLower(e->d_name), e->d_name);
+            }
             ::closedir(d);
         }
-        std::sort(l.names.begin(), l.names.end());
+        std::sort(l.files.begin(), l.files.end());
     }
-    return l.names;
+    return l;
+}
+
+// The file beside a table named `stem + ext` in any letter case (the spelling as given first);
+// the whole path, or empty.
+std::string companion(const Listing &l, const std::string &folder, const std::string &stem, const std::string &ext)
+{
+    const std::string lower = asciiLower(stem + ext);
+    auto it = std::lower_bound(l.files.begin(), l.files.end(), std::make_pair(lower, std::string()));
+    std::string found;
+    for (; it != l.files.end() && it->first == lower; ++it) {
+        if (found.empty() || it->second == stem + ext)
+            found = it->second;
+    }
+    return found.empty() ? found : folder + found;
 }
 
 // Decodes UTF-8 into code points (malformed bytes give U+FFFD).
@@ -400,12 +428,15 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced)
     const uint8_t v = dbf.version();
     t.versionByte = v;
     const int64_t fileSize = t.fileSize.value_or(0);
-    std::vector<uint8_t> h = head(t.path, size_t(std::min<int64_t>(fileSize, 65536 + 68)));
+    std::vector<uint8_t> h = head(t.path, size_t(std::min<int64_t>(fileSize, 4096)));
+    if (h.size() >= 12 && le16(h.data() + 8) > h.size() && le16(h.data() + 8) <= fileSize)
+        h = head(t.path, le16(h.data() + 8));
     const bool vfp = visualFoxPro(v);
     const bool level7 = (v & 7) == 4;
     const int start = level7 ? 68 : 32, size = level7 ? 48 : 32;
     const PathParts parts = splitPath(t.path);
     const std::string folder = parts.folder, stem = parts.stem;
+    const Listing &files = listing(folder);
 
     int64_t headerLength = h.size() >= 12 ? le16(h.data() + 8) : 0;
     int64_t recordLength = h.size() >= 12 ? le16(h.data() + 10) : 0;
@@ -475,6 +506,7 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced)
     // Fields: the reader's decoded names and widths, in descriptor order; VFP system columns
     // (which the reader does not present) from their descriptors.
     const FieldDefs &defs = dbf.fields();
+    t.fields.reserve(raw.size());
     size_t next = 0;
     bool clipperWidths = false, binaryFields = false;
     for (size_t i = 0; i < raw.size(); ++i) {
@@ -489,7 +521,7 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced)
             f.width = r.length;
             f.offset = r.offset;
             f.binary = true;
-            t.fields.push_back(f);
+            t.fields.push_back(std::move(f));
             continue;
         }
         if (next >= defs.size())
@@ -518,19 +550,19 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced)
             f.autoNext = std::max<int64_t>(level7 ? int64_t(r.autoNext) : 0, highestValue(dbf, int(next - 1)) + 1);
             f.autoStep = 1;
         }
-        t.fields.push_back(f);
+        t.fields.push_back(std::move(f));
     }
 
     // Companions.
     const bool foxFamily = foxProFamily(v);
-    const std::string cdx = findCompanion(folder, stem, ".cdx");
+    const std::string cdx = companion(files, folder, stem, ".cdx");
     t.level = dbase2 ? "dBASE II" : dbaseLevel(v, !cdx.empty(), flags28 == 1, ldid, clipperWidths, binaryFields);
     const bool fox = foxFamily || t.level == "FoxPro 2";
     bool memoFields = false;
     for (const FieldInfo &f : t.fields)
         memoFields = memoFields || (!f.system && isMemoKind(f.nativeCode[0], vfp));
     const std::string memoExt = fox ? ".fpt" : ".dbt";
-    const std::string memoPath = findCompanion(folder, stem, memoExt);
+    const std::string memoPath = companion(files, folder, stem, memoExt);
     int64_t memoBlock = 0, memoSize = 0;
     if (memoFields || !memoPath.empty()) {
         CompanionInfo c;
@@ -553,7 +585,7 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced)
         }
         t.companions.push_back(c);
     }
-    const std::string mdx = findCompanion(folder, stem, ".mdx");
+    const std::string mdx = companion(files, folder, stem, ".mdx");
     if (!fox && (flags28 == 1 || !mdx.empty())) {
         CompanionInfo c;
         c.kind = "index";
@@ -592,7 +624,7 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced)
         }
         t.companions.push_back(c);
     }
-    const std::string cpg = findCompanion(folder, stem, ".cpg", false);
+    const std::string cpg = companion(files, folder, stem, ".cpg");
     std::string cpgText;
     if (!cpg.empty()) {
         CompanionInfo c;
@@ -609,9 +641,9 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced)
         t.companions.push_back(c);
     }
 
-    // The code page and where it came from.
+    // The code page and where it came from. The reader's choice is asked for only where there is
+    // text outside ASCII for it to decide (a table of ASCII text reads the same in any of them).
     CodePageVerdict &cp = t.codePage;
-    cp.codePage = dbf.codePage();
     std::string sample;
     for (const FieldDef &d : defs)
         sample += d.name + ' ';
@@ -624,9 +656,22 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced)
                     rawSample += dbf.rawField(r, int(i)) + ' ';
     } catch (const Error &) {
     }
+    const bool ascii = std::all_of(sample.begin(), sample.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
+                       std::all_of(rawSample.begin(), rawSample.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const std::string driverName = level7 && h.size() >= 64 ? std::string(reinterpret_cast<const char *>(h.data() + 32), 32).c_str() : "";
+    if (!ascii || forced > 0) {
+        cp.codePage = dbf.codePage();
+    } else {
+        cp.codePage = level7 ? codepage::fromDriverName(driverName) : 0;
+        if (cp.codePage == 0)
+            cp.codePage = codepage::fromLanguageDriver(ldid);
+        if (cp.codePage == 0 && !cpgText.empty())
+            cp.codePage = codepage::fromCpgText(cpgText);
+        if (cp.codePage == 0)
+            cp.codePage = codepage::localeDefault();
+    }
     sample += codepage::toUtf8(rawSample, cp.codePage);
     judgeLetters(cp, sample);
-    const std::string driverName = level7 && h.size() >= 64 ? std::string(reinterpret_cast<const char *>(h.data() + 32), 32).c_str() : "";
     if (forced > 0) {
         cp.source = CodePageVerdict::User;
     } else if (level7 && codepage::fromDriverName(driverName) != 0) {
@@ -821,10 +866,11 @@ void describeParadox(TableInfo &t, const ParadoxFile &px, int forced)
 
     // Companions: primary index, BLOB file, validity, secondary indexes, view and family files.
     const PathParts parts = splitPath(t.path);
+    const Listing &files = listing(parts.folder);
     const bool upper = parts.extension == ".db" && fileNameOf(t.path).find(".DB") != std::string::npos;
     auto expected = [&](const std::string &ext) { return parts.stem + (upper ? asciiUpper(ext) : ext); };
     bool blobs = std::any_of(defs.begin(), defs.end(), [](const FieldDef &d) { return paradox::isBlob(uint8_t(d.nativeType)); });
-    const std::string pxPath = findCompanion(parts.folder, parts.stem, ".px");
+    const std::string pxPath = companion(files, parts.folder, parts.stem, ".px");
     if (keyed || !pxPath.empty()) {
         CompanionInfo c;
         c.kind = "primary-index";
@@ -842,7 +888,7 @@ void describeParadox(TableInfo &t, const ParadoxFile &px, int forced)
         }
         t.companions.push_back(c);
     }
-    const std::string mbPath = findCompanion(parts.folder, parts.stem, ".mb");
+    const std::string mbPath = companion(files, parts.folder, parts.stem, ".mb");
     if (blobs || !mbPath.empty()) {
         CompanionInfo c;
         c.kind = "blob";
@@ -857,10 +903,12 @@ void describeParadox(TableInfo &t, const ParadoxFile &px, int forced)
         }
         t.companions.push_back(c);
     }
-    const std::string lowerStem = asciiLower(parts.stem);
-    for (const std::string &entry : folderEntries(parts.folder)) {
+    const std::string lowerStem = asciiLower(parts.stem) + ".";
+    for (auto it = std::lower_bound(files.files.begin(), files.files.end(), std::make_pair(lowerStem, std::string()));
+         it != files.files.end() && it->first.compare(0, lowerStem.size(), lowerStem) == 0; ++it) {
+        const std::string &entry = it->second;
         const size_t dot = entry.find_last_of('.');
-        if (dot == std::string::npos || asciiLower(entry.substr(0, dot)) != lowerStem)
+        if (dot + 1 != lowerStem.size())
             continue;
         const std::string ext = asciiLower(entry.substr(dot + 1));
         CompanionInfo c;
