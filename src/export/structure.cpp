@@ -668,6 +668,10 @@ std::optional<Format> formatOf(const std::string &path)
 std::string toJson(const std::vector<TableInfo> &tables)
 {
     std::string s = "{\n  \"format\": \"zorvik-structure\",\n  \"version\": 1,\n  \"tables\": ";
+    size_t fields = 0;
+    for (const TableInfo &t : tables)
+        fields += t.fields.size();
+    s.reserve(1024 * tables.size() + 360 * fields);
     if (tables.empty())
         return s + "[]\n}\n";
     s += "[\n";
@@ -680,7 +684,12 @@ std::string toJson(const std::vector<TableInfo> &tables)
 
 std::string toHtml(const std::vector<TableInfo> &tables)
 {
-    std::string s = "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n<title>Описание таблиц</title>\n<style>\n";
+    size_t fields = 0;
+    for (const TableInfo &t : tables)
+        fields += t.fields.size();
+    std::string s;
+    s.reserve(4096 + 2048 * tables.size() + 280 * fields);
+    s += "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n<title>Описание таблиц</title>\n<style>\n";
     s += kStyle;
     s += "</style>\n</head>\n<body>\n<h1>Описание таблиц</h1>\n";
     s += "<nav>\n<h2>Содержание</h2>\n<ol>\n";

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <map>
 #include <sys/stat.h>
 
@@ -245,13 +247,37 @@ void addFinding(TableInfo &t, const std::string &text)
         t.findings.push_back(f);
 }
 
-void fileFacts(TableInfo &t)
+// The file's size and time, and its first bytes (where nearly every header fits): one opening.
+constexpr size_t kFirstBytes = 4096;
+
+std::vector<uint8_t> fileFacts(TableInfo &t)
 {
+    std::vector<uint8_t> first;
+    const int fd = ::open(t.path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
-    if (::stat(t.path.c_str(), &st) == 0) {
+    if (fd >= 0 && ::fstat(fd, &st) == 0) {
+        t.fileSize = int64_t(st.st_size);
+        t.fileTime = isoUtc(st.st_mtime);
+        if (S_ISREG(st.st_mode)) {
+            first.resize(size_t(std::min<int64_t>(st.st_size, int64_t(kFirstBytes))));
+            const ssize_t n = ::pread(fd, first.data(), first.size(), 0);
+            first.resize(n > 0 ? size_t(n) : 0);
+        }
+    } else if (::stat(t.path.c_str(), &st) == 0) {
         t.fileSize = int64_t(st.st_size);
         t.fileTime = isoUtc(st.st_mtime);
     }
+    if (fd >= 0)
+        ::close(fd);
+    return first;
+}
+
+// The first `n` bytes of the table: from those read already when they are enough.
+std::vector<uint8_t> tableHead(const TableInfo &t, const std::vector<uint8_t> &first, size_t n)
+{
+    if (n <= first.size())
+        return std::vector<uint8_t>(first.begin(), first.begin() + std::ptrdiff_t(n));
+    return head(t.path, n);
 }
 
 // ---------------------------------------------------------------- dBASE family
@@ -422,13 +448,13 @@ void cdxTags(TableInfo &t, const std::string &path, CompanionInfo &c)
     }
 }
 
-void describeDbase(TableInfo &t, const DbfFile &dbf, int forced)
+void describeDbase(TableInfo &t, const DbfFile &dbf, int forced, const std::vector<uint8_t> &first)
 {
     t.format = "dBASE";
     const uint8_t v = dbf.version();
     t.versionByte = v;
     const int64_t fileSize = t.fileSize.value_or(0);
-    std::vector<uint8_t> h = head(t.path, size_t(std::min<int64_t>(fileSize, 4096)));
+    std::vector<uint8_t> h = tableHead(t, first, size_t(std::min<int64_t>(fileSize, int64_t(kFirstBytes))));
     if (h.size() >= 12 && le16(h.data() + 8) > h.size() && le16(h.data() + 8) <= fileSize)
         h = head(t.path, le16(h.data() + 8));
     const bool vfp = visualFoxPro(v);
@@ -774,15 +800,15 @@ std::string paradoxLevel(int versionId)
 
 bool hexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-void describeParadox(TableInfo &t, const ParadoxFile &px, int forced)
+void describeParadox(TableInfo &t, const ParadoxFile &px, int forced, const std::vector<uint8_t> &first)
 {
     t.format = "Paradox";
     const int64_t fileSize = t.fileSize.value_or(0);
-    std::vector<uint8_t> h = head(t.path, 0x78);
+    std::vector<uint8_t> h = tableHead(t, first, 0x78);
     if (h.size() < 0x58)
         return;
     const int headerSize = le16(h.data() + 2);
-    h = head(t.path, size_t(std::min<int64_t>(headerSize, fileSize)));
+    h = tableHead(t, first, size_t(std::min<int64_t>(headerSize, fileSize)));
     const int versionId = h[0x39];
     t.versionByte = versionId;
     t.level = paradoxLevel(versionId);
@@ -1029,12 +1055,12 @@ TableInfo describeTable(const std::string &path, const RecordSource &source, int
     t.path = path;
     t.folder = folderOf(path);
     t.name = fileNameOf(path);
-    fileFacts(t);
+    const std::vector<uint8_t> first = fileFacts(t);
     try {
         if (const auto *dbf = dynamic_cast<const DbfFile *>(&source))
-            describeDbase(t, *dbf, codePage);
+            describeDbase(t, *dbf, codePage, first);
         else if (const auto *px = dynamic_cast<const ParadoxFile *>(&source))
-            describeParadox(t, *px, codePage);
+            describeParadox(t, *px, codePage, first);
     } catch (const std::exception &e) {
         // What was learnt stays; the rest is said once.
         addFinding(t, fromTableStart(e.what()));
