@@ -7,7 +7,8 @@ namespace catalogue {
 
 namespace {
 
-constexpr size_t kNameWidth = 20; // ZOR_NAME
+constexpr size_t kNameWidth = 20;       // ZOR_NAME
+constexpr int kCatalogueCodePage = 1251; // the catalogue files' language driver (0xC9)
 
 } // namespace
 
@@ -19,7 +20,10 @@ void addCatalogueView(tables::TableInfo &info, const tables::FieldDefs &presente
             continue;
         const tables::FieldDef &d = presented[next++];
         f.catalogued = true;
-        f.catalogueName = tables::codepage::leftChars(d.name, kNameWidth);
+        // As stored: cut to the column's width, letters the catalogue's code page lacks as '?'.
+        f.catalogueName = tables::codepage::toUtf8(
+            tables::codepage::fromUtf8(tables::codepage::leftChars(d.name, kNameWidth), kCatalogueCodePage),
+            kCatalogueCodePage);
         f.catalogueType = typeLabel(d.type);
         f.catalogueSize = d.size;
     }
