@@ -190,6 +190,78 @@ TEST(TableInfo, ProductionIndexTags)
     EXPECT_EQ(t.companions[0].state, CompanionInfo::Found);
 }
 
+// A FoxPro structural index built here by hand from the published layout (no writer of one is at
+// hand): the tag directory is a compact leaf of tag names pointing to the tags' headers.
+TEST(TableInfo, CompoundIndexTags)
+{
+    TempDir dir;
+    auto table = testutil::readAll(fixture("dbase/vfp_types.dbf"));
+    table[28] |= 0x01; // structural .cdx
+    testutil::writeAll(dir.str() + "vfp.dbf", table);
+    testutil::copy(fixture("dbase/vfp_types.fpt"), dir.str() + "vfp.fpt");
+
+    std::vector<unsigned char> cdx(3584, 0);
+    auto put16 = [&](size_t at, unsigned v) { cdx[at] = uint8_t(v); cdx[at + 1] = uint8_t(v >> 8); };
+    auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF); put16(at + 2, v >> 16); };
+    auto text = [&](size_t at, const std::string &s) { std::copy(s.begin(), s.end(), cdx.begin() + std::ptrdiff_t(at)); };
+    put32(0, 1024);            // directory root
+    put16(12, 10);             // tag names are 10 bytes
+    cdx[14] = 0xE0;
+    // The directory's leaf at 1024: 2 keys, no brothers; 16 bits of header offset, 4 of
+    // duplicate count, 4 of trailing blanks, 3 bytes an item; names stored from the node's end.
+    const size_t leaf = 1024;
+    put16(leaf, 3);
+    put16(leaf + 2, 2);
+    put32(leaf + 4, 0xFFFFFFFF);
+    put32(leaf + 8, 0xFFFFFFFF);
+    put32(leaf + 14, 0xFFFF);
+    cdx[leaf + 18] = 0x0F;
+    cdx[leaf + 19] = 0x0F;
+    cdx[leaf + 20] = 16;
+    cdx[leaf + 21] = 4;
+    cdx[leaf + 22] = 4;
+    cdx[leaf + 23] = 3;
+    const uint32_t items[] = {1536u | (0u << 16) | (4u << 20), 2560u | (1u << 16) | (7u << 20)};
+    for (int k = 0; k < 2; ++k)
+        for (int b = 0; b < 3; ++b)
+            cdx[leaf + 24 + size_t(k) * 3 + size_t(b)] = uint8_t(items[k] >> (8 * b));
+    text(leaf + 512 - 6, "AMOUNT"); // AMOUNT + 4 blanks
+    text(leaf + 512 - 8, "MT");     // A (shared with AMOUNT) + MT + 7 blanks: "AMT"
+    // Tag headers: options, order, and the key and FOR texts with their lengths.
+    cdx[1536 + 14] = 0x01 | 0x08 | 0x20;
+    put16(1536 + 502, 1);
+    put16(1536 + 506, 9);
+    put16(1536 + 510, 7);
+    text(1536 + 512, std::string("AMOUNT\0AMOUNT>0", 16));
+    cdx[2560 + 14] = 0x20;
+    text(2560 + 512, "UPPER(AMT)");
+    put16(2560 + 510, 11);
+    testutil::writeAll(dir.str() + "vfp.cdx", cdx);
+
+    const TableInfo t = tables::describeTable(dir.str() + "vfp.dbf");
+    ASSERT_EQ(t.indexTags.size(), 2u) << allFindings(t);
+    EXPECT_EQ(t.indexTags[0].file, "vfp.cdx");
+    EXPECT_EQ(t.indexTags[0].name, "AMOUNT");
+    EXPECT_EQ(t.indexTags[0].expression, "AMOUNT");
+    EXPECT_TRUE(t.indexTags[0].unique);
+    EXPECT_TRUE(t.indexTags[0].descending);
+    EXPECT_EQ(t.indexTags[0].filter, "AMOUNT>0");
+    EXPECT_EQ(t.indexTags[1].name, "AMT");
+    EXPECT_EQ(t.indexTags[1].expression, "UPPER(AMT)");
+    EXPECT_FALSE(t.indexTags[1].unique);
+    EXPECT_FALSE(t.indexTags[1].descending);
+    EXPECT_EQ(t.indexTags[1].filter, "");
+
+    // Cut inside the second tag's header: the first tag stays, the index is called damaged.
+    cdx.resize(2600);
+    testutil::writeAll(dir.str() + "vfp.cdx", cdx);
+    const TableInfo cut = tables::describeTable(dir.str() + "vfp.dbf");
+    EXPECT_EQ(cut.indexTags.size(), 2u);
+    ASSERT_EQ(cut.companions.size(), 2u);
+    EXPECT_EQ(cut.companions[1].state, CompanionInfo::Damaged);
+    EXPECT_TRUE(hasFinding(cut, "vfp.cdx")) << allFindings(cut);
+}
+
 // Damaged copies of the fixtures: each is described, with its finding, and never throws.
 TEST(TableInfo, FindingsOnDamagedTables)
 {
