@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QActionGroup>
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -302,9 +303,11 @@ void TZORViewForm::addCodePageMenu(QMenu *menu, int position)
     }
     const std::string key = PathList[size_t(position)] + NameList[size_t(position)];
     const int current = codePageOf(size_t(position));
+    auto *oneOf = new QActionGroup(codePages);
     for (const tables::codepage::Choice &choice : tables::codepage::choices()) {
         QAction *action = codePages->addAction(QString::fromUtf8(choice.label));
         action->setCheckable(true);
+        action->setActionGroup(oneOf);
         action->setChecked(choice.codePage == current);
         const int chosen = choice.codePage;
         connect(action, &QAction::triggered, this, [key, chosen] {
