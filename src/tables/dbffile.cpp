@@ -171,6 +171,7 @@ void DbfFile::parseHeader()
         if (file_.readAt(h.data(), h.size(), 0) < h.size())
             failFile(path, "заголовок обрезан");
     }
+    header_ = h;
     mdxFlag_ = !foxPro_ && h[28] == 1;
     ldid_ = h[29];
     if (level7_)

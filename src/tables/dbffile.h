@@ -44,6 +44,8 @@ public:
     bool productionIndexFlag() const { return mdxFlag_; }
     int codePage() const;
     int recordLength() const { return recordLength_; }
+    // The header as read on opening, field descriptors included (empty for dBASE II).
+    const std::vector<uint8_t> &headerBytes() const { return header_; }
     int fieldIndex(const std::string &name) const; // case-insensitive; -1 when absent
 
     // The stored bytes of one field of a record.
@@ -88,6 +90,7 @@ private:
     bool foxPro_ = false;    // Visual FoxPro layout (binary memo pointers, _NullFlags)
     bool dbase2_ = false;
     int64_t headerLength_ = 0;
+    std::vector<uint8_t> header_;
     int recordLength_ = 0;
     int64_t count_ = 0;         // records, the buffered ones included
     int64_t flushedCount_ = 0;  // records on disk

@@ -250,9 +250,17 @@ void addFinding(TableInfo &t, const std::string &text)
 // The file's size and time, and its first bytes (where nearly every header fits): one opening.
 constexpr size_t kFirstBytes = 4096;
 
-std::vector<uint8_t> fileFacts(TableInfo &t)
+std::vector<uint8_t> fileFacts(TableInfo &t, bool wantBytes)
 {
     std::vector<uint8_t> first;
+    if (!wantBytes) {
+        struct stat st;
+        if (::stat(t.path.c_str(), &st) == 0) {
+            t.fileSize = int64_t(st.st_size);
+            t.fileTime = isoUtc(st.st_mtime);
+        }
+        return first;
+    }
     const int fd = ::open(t.path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (fd >= 0 && ::fstat(fd, &st) == 0) {
@@ -454,9 +462,10 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced, const std::vect
     const uint8_t v = dbf.version();
     t.versionByte = v;
     const int64_t fileSize = t.fileSize.value_or(0);
-    std::vector<uint8_t> h = tableHead(t, first, size_t(std::min<int64_t>(fileSize, int64_t(kFirstBytes))));
-    if (h.size() >= 12 && le16(h.data() + 8) > h.size() && le16(h.data() + 8) <= fileSize)
-        h = head(t.path, le16(h.data() + 8));
+    // The header the reader read; dBASE II's from the file.
+    std::vector<uint8_t> h = dbf.headerBytes();
+    if (h.empty())
+        h = tableHead(t, first, size_t(std::min<int64_t>(fileSize, 521)));
     const bool vfp = visualFoxPro(v);
     const bool level7 = (v & 7) == 4;
     const int start = level7 ? 68 : 32, size = level7 ? 48 : 32;
@@ -1055,7 +1064,8 @@ TableInfo describeTable(const std::string &path, const RecordSource &source, int
     t.path = path;
     t.folder = folderOf(path);
     t.name = fileNameOf(path);
-    const std::vector<uint8_t> first = fileFacts(t);
+    const auto *dbase = dynamic_cast<const DbfFile *>(&source);
+    const std::vector<uint8_t> first = fileFacts(t, !dbase || dbase->headerBytes().empty());
     try {
         if (const auto *dbf = dynamic_cast<const DbfFile *>(&source))
             describeDbase(t, *dbf, codePage, first);
@@ -1078,7 +1088,7 @@ TableInfo describeTable(const std::string &path, int codePage)
         t.path = path;
         t.folder = folderOf(path);
         t.name = fileNameOf(path);
-        fileFacts(t);
+        fileFacts(t, false);
         t.error = e.what();
         return t;
     }
