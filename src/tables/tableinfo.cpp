@@ -463,9 +463,9 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced, const std::vect
     t.versionByte = v;
     const int64_t fileSize = t.fileSize.value_or(0);
     // The header the reader read; dBASE II's from the file.
-    std::vector<uint8_t> h = dbf.headerBytes();
-    if (h.empty())
-        h = tableHead(t, first, size_t(std::min<int64_t>(fileSize, 521)));
+    const std::vector<uint8_t> dbase2Header =
+        dbf.headerBytes().empty() ? tableHead(t, first, size_t(std::min<int64_t>(fileSize, 521))) : std::vector<uint8_t>();
+    const std::vector<uint8_t> &h = dbf.headerBytes().empty() ? dbase2Header : dbf.headerBytes();
     const bool vfp = visualFoxPro(v);
     const bool level7 = (v & 7) == 4;
     const int start = level7 ? 68 : 32, size = level7 ? 48 : 32;
