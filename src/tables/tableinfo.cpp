@@ -849,7 +849,7 @@ void describeParadox(TableInfo &t, const ParadoxFile &px, int forced, const std:
         if (code == paradox::tcAutoInc) {
             // The header keeps the last value given; some writers leave it 0.
             f.autoIncrement = true;
-            f.autoNext = std::max<int64_t>(autoInc, px.encrypted() ? 0 : highestValue(px, int(i))) + 1;
+            f.autoNext = std::max<int64_t>(autoInc, highestValue(px, int(i))) + 1;
             f.autoStep = 1;
         }
         f.key = int(i) < keyFields;
@@ -865,7 +865,7 @@ void describeParadox(TableInfo &t, const ParadoxFile &px, int forced, const std:
     std::string sample, rawSample;
     for (const FieldDef &d : defs)
         sample += d.name + ' ';
-    if (!px.encrypted()) {
+    {
         try {
             for (int64_t r = 0; r < std::min(px.recordCount(), kSampleRecords); ++r)
                 for (size_t i = 0; i < defs.size(); ++i)
