@@ -9,6 +9,7 @@
 #include "tables/numkey.h"
 #include "tables/paradoxfile.h"
 #include "tables/recognise.h"
+#include "tables/tableinfo.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -99,6 +100,23 @@ inline int paradox(const uint8_t *data, size_t size)
         t.warning();
     } catch (const tables::Error &) {
     }
+    return 0;
+}
+
+// The complete description of a table with its companion files (memo, indexes of both kinds,
+// Paradox primary and secondary indexes, BLOB file), made from the input's tail: the input's
+// second bit picks a dBASE or a Paradox table.
+inline int describe(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const bool paradox = data[0] & 2;
+    const std::string path = paradox ? putTable(data, size, "d.db", {"d.px", "d.mb", "d.X02", "d.YG0", "d.val"})
+                                     : putTable(data, size, "d.dbf", {"d.dbt", "d.fpt", "d.mdx", "d.cdx", "d.cpg"});
+    if (path.empty())
+        return 0;
+    tables::describeTable(path);
+    tables::describeTable(path, 1251);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <QDir>
 
 #include <cstdlib>
 #include <functional>
@@ -27,12 +28,16 @@ bool installQtTranslations()
     return false;
 }
 
-int run(const QStringList &files, Dialogs &dialogs)
+int run(const QStringList &files, Dialogs &dialogs, const QList<int> &codePages)
 {
     try {
         // Folders named are searched before the window opens; a cancelled search lists nothing.
         IntakeProgress progress(nullptr);
         const selection::Intake intake = selection::expandPaths(toPaths(files), std::ref(progress));
+        QList<int> chosen;
+        for (size_t from : intake.named)
+            chosen << (qsizetype(from) < codePages.size() ? codePages[qsizetype(from)] : 0);
+        chooseCodePages(fromPaths(intake.paths), chosen);
         TZORViewForm ZORViewForm(dialogs, intake.cancelled ? QStringList() : fromPaths(intake.paths));
         if (ZORViewForm.terminateRequested())
             return EXIT_FAILURE;
@@ -45,6 +50,13 @@ int run(const QStringList &files, Dialogs &dialogs)
         dialogs.error(nullptr, errorText(std::current_exception()));
         return EXIT_FAILURE;
     }
+}
+
+void chooseCodePages(const QStringList &files, const QList<int> &codePages)
+{
+    for (qsizetype i = 0; i < files.size() && i < codePages.size(); ++i)
+        if (codePages[i] != 0)
+            CodePageChoices[QDir::toNativeSeparators(files[i]).toStdString()] = codePages[i];
 }
 
 } // namespace app

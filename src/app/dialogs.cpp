@@ -67,8 +67,14 @@ void QtDialogs::error(QWidget *parent, const QString &text)
 void QtDialogs::preview(QWidget *parent, const report::Layout &layout)
 {
     preview_ = new report::PreviewWindow(layout, parent);
+    preview_->setSaveFormats(saveFormats_);
     report::showUntilClosed(preview_);
     delete preview_.data();
+}
+
+void QtDialogs::setSaveFormats(const QList<report::SaveFormat> &formats)
+{
+    saveFormats_ = formats;
 }
 
 void QtDialogs::closePreview()

@@ -1,6 +1,9 @@
 #pragma once
 // The window's file dialog and message boxes, reached through one interface so that tests can
 // answer them. QtDialogs is the real thing.
+#include "report/saveformat.h"
+
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -49,6 +52,8 @@ public:
     virtual QString openFolder(QWidget *parent, const QString &title);
     // A save dialog titled `title` offering `suggested`: the file to write, or empty on cancel.
     virtual QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &suggested);
+    // Formats the next preview's Save offers beside the report file and PDF.
+    virtual void setSaveFormats(const QList<report::SaveFormat> &formats) { (void)formats; }
 };
 
 class QtDialogs final : public Dialogs {
@@ -60,9 +65,11 @@ public:
     void closePreview() override;
     QString openFolder(QWidget *parent, const QString &title) override;
     QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &suggested) override;
+    void setSaveFormats(const QList<report::SaveFormat> &formats) override;
 
 private:
     QPointer<report::PreviewWindow> preview_;
+    QList<report::SaveFormat> saveFormats_;
 };
 
 // The text the error box shows for a failure, and the full stop rule (see report/error.h).

@@ -6,6 +6,9 @@
 #include "app/icon.h"
 #include "app/locale.h"
 #include "app/records.h"
+#include "catalogue/documentation.h"
+#include "export/structure.h"
+#include "tables/codepagechoice.h"
 #include "report/cataloguereport.h"
 #include "selection/csvexport.h"
 #include "selection/intake.h"
@@ -22,6 +25,7 @@
 #include <QLabel>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QActionGroup>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -37,6 +41,7 @@
 std::vector<std::string> NameList;
 std::vector<std::string> PathList;
 bool FilesChosen = false;
+std::map<std::string, int> CodePageChoices;
 
 namespace {
 
@@ -152,6 +157,7 @@ void TZORViewForm::createControls()
     ListBox1->setTextElideMode(Qt::ElideMiddle);
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox1->setItemDelegate(new FixedRowHeight(ListBox1));
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     Image1->setPixmap(app::applicationIcon());
     DBGrid1->setModel(&CurrentModel);
     DBGrid1->horizontalHeader()->setFont(formFont());
@@ -234,8 +240,10 @@ void TZORViewForm::Button3Click()
             app::BuildProgress progress(this);
             // The grid, if shown, follows Current to the last table scanned, whether or not all went well.
             const auto followCurrent = qScopeGuard([this] { CurrentModel.reset(); });
-            pages = Catalogue.build(NameList, PathList, std::ref(progress), QDateTime::currentDateTime(), app::userLocale());
+            pages = Catalogue.build(NameList, PathList, std::ref(progress), QDateTime::currentDateTime(), app::userLocale(),
+                                    [this](size_t i) { return codePageOf(i); });
         }
+        offerStructureFormats();
         dialogs_.preview(this, pages);
     } while (buildAgain_);
 }
@@ -255,6 +263,7 @@ void TZORViewForm::Button4Click()
     Current.DatabaseName = PathList[position];
     Current.TableType = tables::ttDefault;
     Current.TableName = name;
+    Current.CodePage = codePageOf(size_t(position));
     Current.Open();
     CurrentModel.reset();
     setFullHeight();
@@ -282,10 +291,13 @@ void TZORViewForm::createMenus()
     Remove1 = PopupMenu1->addAction(QStringLiteral("Убрать из списка"));
     connect(AddFolder1, &QAction::triggered, this, guarded(&TZORViewForm::AddFolder1Click));
     connect(Remove1, &QAction::triggered, this, guarded(&TZORViewForm::Remove1Click));
-    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { Remove1->setEnabled(!ListBox1->selectedItems().isEmpty()); });
+    CodePage1 = PopupMenu1->addMenu(QStringLiteral("Кодовая страница"));
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+        Remove1->setEnabled(!ListBox1->selectedItems().isEmpty());
+        fillCodePageMenu(ListBox1->selectedItems().isEmpty() ? -1 : ListBox1->currentRow());
+    });
     ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ListBox1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(at)); });
+    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) { ListBox1ContextPopup(pos); });
 
     PopupMenu2 = new QMenu(DBGrid1);
     SaveCsv1 = PopupMenu2->addAction(QStringLiteral("Сохранить записи в CSV…"));
@@ -418,6 +430,76 @@ void TZORViewForm::appendToPickList(const QString &path)
         auto *item = new QListWidgetItem(QString::fromStdString(name), ListBox1);
         item->setToolTip(full);
     });
+}
+
+// The list box's context menu opens on the entry under the pointer, selecting it.
+void TZORViewForm::ListBox1ContextPopup(const QPoint &pos)
+{
+    if (QListWidgetItem *item = ListBox1->itemAt(pos))
+        ListBox1->setCurrentItem(item);
+    PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(pos));
+}
+
+// «Кодовая страница»: how the entry's text is read by Do it and View for the rest of the session.
+void TZORViewForm::fillCodePageMenu(int position)
+{
+    QMenu *codePages = CodePage1;
+    qDeleteAll(codePages->findChildren<QActionGroup *>(QString(), Qt::FindDirectChildrenOnly));
+    codePages->clear();
+    codePages->setEnabled(true);
+    if (position < 0 || size_t(position) >= NameList.size()) {
+        codePages->setEnabled(false);
+        return;
+    }
+    const std::string key = PathList[size_t(position)] + NameList[size_t(position)];
+    const int current = codePageOf(size_t(position));
+    auto *oneOf = new QActionGroup(codePages);
+    for (const tables::codepage::Choice &choice : tables::codepage::choices()) {
+        QAction *action = codePages->addAction(QString::fromUtf8(choice.label));
+        action->setCheckable(true);
+        action->setActionGroup(oneOf);
+        action->setChecked(choice.codePage == current);
+        const int chosen = choice.codePage;
+        connect(action, &QAction::triggered, this, [key, chosen] {
+            if (chosen == 0)
+                CodePageChoices.erase(key);
+            else
+                CodePageChoices[key] = chosen;
+        });
+    }
+}
+
+int TZORViewForm::codePageOf(size_t position) const
+{
+    if (position >= NameList.size() || position >= PathList.size())
+        return 0;
+    const auto found = CodePageChoices.find(PathList[position] + NameList[position]);
+    return found == CodePageChoices.end() ? 0 : found->second;
+}
+
+// The preview's Save also writes the complete structure of the tables just built, read as the
+// build read them.
+void TZORViewForm::offerStructureFormats()
+{
+    builtNames_ = NameList;
+    builtPaths_ = PathList;
+    builtCodePages_.clear();
+    for (size_t i = 0; i < NameList.size(); ++i)
+        builtCodePages_.push_back(codePageOf(i));
+    QList<report::SaveFormat> formats;
+    const struct { const char *filter; const char *suffix; } kinds[] = {
+        {"Структура таблиц: страница HTML (*.html)", "html"}, {"Структура таблиц: Markdown (*.md)", "md"},
+        {"Структура таблиц: JSON (*.json)", "json"}, {"Структура таблиц: CSV (*.csv)", "csv"}};
+    for (const auto &kind : kinds) {
+        formats << report::SaveFormat{QString::fromUtf8(kind.filter), QString::fromUtf8(kind.suffix),
+                                      [names = builtNames_, paths = builtPaths_, pages = builtCodePages_](const QString &path) {
+                                          const std::string target = path.toStdString();
+                                          const auto described = catalogue::describeTables(
+                                              names, paths, [&pages](size_t i) { return i < pages.size() ? pages[i] : 0; });
+                                          exporter::writeWhole(target, exporter::render(*exporter::formatOf(target), described));
+                                      }};
+    }
+    dialogs_.setSaveFormats(formats);
 }
 
 std::function<void()> TZORViewForm::guarded(void (TZORViewForm::*handler)())

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,9 @@ class QTableView;
 extern std::vector<std::string> NameList;
 extern std::vector<std::string> PathList;
 extern bool FilesChosen;
+// Code pages the user chose for picked table files (folder and name as in the pick list) for the
+// rest of the session; a file without an entry is read as it says.
+extern std::map<std::string, int> CodePageChoices;
 
 class TZORViewForm : public QWidget, private catalogue::Host {
     Q_OBJECT
@@ -56,10 +60,11 @@ public:
     QListWidget *ListBox1;
     QLabel *Image1;
     QTableView *DBGrid1;     // shows Current through DataSource1
-    // Context menus: PopupMenu1 on ListBox1 (a folder of tables, remove an entry), PopupMenu2
+    // Context menus: PopupMenu1 on ListBox1 (a folder of tables, remove an entry, its code page), PopupMenu2
     // on DBGrid1 (records to CSV, copy cells).
     QMenu *PopupMenu1, *PopupMenu2;
     QAction *AddFolder1, *Remove1, *SaveCsv1, *Copy1;
+    QMenu *CodePage1;         // «Кодовая страница», for the selected entry
 
     // Components. Those Do it works on are held together, as the headless exports hold them.
     app::OpenDialog OpenDialog1;
@@ -98,6 +103,10 @@ protected:
 private:
 
     void appendToPickList(const QString &path);
+    void ListBox1ContextPopup(const QPoint &pos);
+    void fillCodePageMenu(int position);
+    int codePageOf(size_t position) const;
+    void offerStructureFormats();
     // Wraps a handler for connecting: an exception that leaves it goes to the error box.
     std::function<void()> guarded(void (TZORViewForm::*handler)());
 
@@ -110,4 +119,7 @@ private:
     bool terminateRequested_ = false;
     bool building_ = false;
     bool buildAgain_ = false;   // Do it was pressed while the last build's preview was open
+    // The tables of the last build, as its preview's Save writes their structure.
+    std::vector<std::string> builtNames_, builtPaths_;
+    std::vector<int> builtCodePages_;
 };

@@ -271,14 +271,15 @@ Intake expandPaths(const std::vector<std::string> &paths, const IntakeCallback &
 {
     Intake out;
     Search search(out, progress);
-    for (const std::string &path : paths) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string &path = paths[i];
         struct stat st {};
         if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
             out.paths.push_back(path);
-            continue;
-        }
-        if (!search.folder(path.ends_with('/') ? path : path + '/', 0))
+        } else if (!search.folder(path.ends_with('/') ? path : path + '/', 0)) {
             break;
+        }
+        out.named.resize(out.paths.size(), i);
     }
     return out;
 }

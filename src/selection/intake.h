@@ -30,6 +30,7 @@ using IntakeCallback = std::function<bool(const IntakeProgress &)>;
 
 struct Intake {
     std::vector<std::string> paths;   // for the pick list, in order
+    std::vector<size_t> named;        // for each of `paths`, the position of the named path it came from
     std::vector<std::string> notes;   // what was skipped and why, one sentence each (UTF-8)
     int folders = 0;                  // folders searched
     int passedOver = 0;               // companion files and other files that are no tables

@@ -25,8 +25,9 @@ class DbfFile : public RecordSource {
 public:
     // Opens the table; writable opens it for appending and deleting (the dBASE III/IV/5 layout
     // only: asking it of dBASE II, level 7 or Visual FoxPro tables throws Error).
-    // Throws Error naming the file when it is not a readable dBASE table.
-    DbfFile(const std::string &path, bool writable);
+    // Throws Error naming the file when it is not a readable dBASE table. A `codePage` other
+    // than 0 is used for the text instead of the one the table says.
+    DbfFile(const std::string &path, bool writable, int codePage = 0);
     ~DbfFile() override;
 
     const FieldDefs &fields() const override { return fields_; }
@@ -44,6 +45,8 @@ public:
     bool productionIndexFlag() const { return mdxFlag_; }
     int codePage() const;
     int recordLength() const { return recordLength_; }
+    // The header as read on opening, field descriptors included (empty for dBASE II).
+    const std::vector<uint8_t> &headerBytes() const { return header_; }
     int fieldIndex(const std::string &name) const; // case-insensitive; -1 when absent
 
     // The stored bytes of one field of a record.
@@ -89,6 +92,7 @@ private:
     bool foxPro_ = false;    // Visual FoxPro layout (binary memo pointers, _NullFlags)
     bool dbase2_ = false;
     int64_t headerLength_ = 0;
+    std::vector<uint8_t> header_;
     int recordLength_ = 0;
     int64_t count_ = 0;         // records, the buffered ones included
     int64_t flushedCount_ = 0;  // records on disk

@@ -275,7 +275,8 @@ Value decodeStored(const FieldDef &field, const uint8_t *p, int codePage)
 
 } // namespace paradox
 
-ParadoxFile::ParadoxFile(const std::string &path) : path_(path), file_(path, File::ReadOnly)
+ParadoxFile::ParadoxFile(const std::string &path, int codePage)
+    : path_(path), file_(path, File::ReadOnly), forcedCodePage_(codePage)
 {
     fileSize_ = file_.size();
     readHeader();
@@ -383,7 +384,7 @@ void ParadoxFile::readHeader()
         damaged("размер записи " + std::to_string(recordSize_) + " не равен сумме размеров полей " +
                 std::to_string(offset));
 
-    codePage_ = version_ >= 40 ? le16(&header[kCodePage]) : 0;
+    codePage_ = forcedCodePage_ > 0 ? forcedCodePage_ : version_ >= 40 ? le16(&header[kCodePage]) : 0;
     indexBlocks(le16(&header[kFirstBlock]));
     if (codePage_ == 0)
         chooseCodePage(nameBytes);

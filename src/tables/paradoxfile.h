@@ -22,7 +22,8 @@ class ParadoxFile : public RecordSource {
 public:
     // Opens the table at `path` and reads its structure. Throws Error naming the file when it
     // is not a Paradox table or its header is damaged.
-    explicit ParadoxFile(const std::string &path);
+    // A `codePage` other than 0 is used for the text instead of the one the table says.
+    explicit ParadoxFile(const std::string &path, int codePage = 0);
     ~ParadoxFile() override;
 
     const FieldDefs &fields() const override { return fields_; }
@@ -79,6 +80,7 @@ private:
     int recordSize_ = 0;
     int version_ = 0;
     int codePage_ = 0;
+    int forcedCodePage_ = 0;
     bool encrypted_ = false;
     uint32_t key_ = 0;        // the scrambling key of a protected table
     bool locked_ = false;     // protected, and its scrambling could not be undone

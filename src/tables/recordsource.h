@@ -31,7 +31,8 @@ public:
 };
 
 // Opens a picked table for reading: ".dbf" the dBASE family, ".db" Paradox, anything else
-// recognised by its header. Throws Error with a message naming the file.
-std::unique_ptr<RecordSource> openRecordSource(const std::string &path, TableType type);
+// recognised by its header. A `codePage` other than 0 is used for the text instead of the one the
+// table says. Throws Error with a message naming the file.
+std::unique_ptr<RecordSource> openRecordSource(const std::string &path, TableType type, int codePage = 0);
 
 } // namespace tables

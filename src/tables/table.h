@@ -54,6 +54,7 @@ public:
     tables::TableType TableType = ttDefault;    // ttDefault: the kind follows from the extension
     bool ReadOnly = true;               // clear it to append and delete (dBASE tables)
     std::string IndexName;              // active order: a tag of the production index, or empty
+    int CodePage = 0;                   // the text's code page as the user chose it; 0: as the table says
     // Stored definitions: when set, opening checks the file against them.
     tables::FieldDefs FieldDefs;
     std::vector<IndexDef> IndexDefs;

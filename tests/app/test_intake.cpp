@@ -170,7 +170,7 @@ private slots:
         QStringList texts;
         for (QAction *action : form.PopupMenu1->actions())
             texts << action->text();
-        QCOMPARE(texts, (QStringList{"Добавить папку…", "Убрать из списка"}));
+        QCOMPARE(texts, (QStringList{"Добавить папку…", "Убрать из списка", "Кодовая страница"}));
 
         // «Добавить папку…»: the same search as a drop; a cancelled dialog clears FilesChosen.
         dialogs.folders << workspace.path("tree/b2");
@@ -184,9 +184,12 @@ private slots:
         form.AddFolder1->trigger();
         QCOMPARE(items(form.ListBox1), (QStringList{"deleted.dbf", "alltypes.db", "deleted.dbf", "cp866.dbf"}));
 
-        // The menu opens where the user right-clicks; «Убрать из списка» needs a selection.
+        // The menu opens where the user right-clicks (here below the entries, which selects
+        // none); «Убрать из списка» needs a selection.
         form.ListBox1->clearSelection();
-        QContextMenuEvent request(QContextMenuEvent::Mouse, QPoint(5, 5), form.ListBox1->viewport()->mapToGlobal(QPoint(5, 5)));
+        const QPoint below(5, form.ListBox1->viewport()->height() - 3);
+        QVERIFY(!form.ListBox1->itemAt(below));
+        QContextMenuEvent request(QContextMenuEvent::Mouse, below, form.ListBox1->viewport()->mapToGlobal(below));
         QApplication::sendEvent(form.ListBox1->viewport(), &request);
         QTRY_VERIFY(form.PopupMenu1->isVisible());
         QVERIFY(!form.Remove1->isEnabled());
