@@ -4,6 +4,7 @@
 // and field descriptors with read(2)) as the limit.
 //   bench_build [TABLES]          default 10000
 #include "benchutil.h"
+#include "corpus.h"
 #include "catalogue/catalogue.h"
 #include "tables/codepage.h"
 #include "tables/table.h"
@@ -21,37 +22,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// A dBASE III table with `fields` columns of mixed kinds and a few records.
-void makeTable(const std::string &path, int fields, std::mt19937 &rng)
-{
-    const char kinds[] = {'C', 'N', 'D', 'L', 'F', 'M'};
-    std::vector<uint8_t> h(32 + 32 * size_t(fields) + 1, 0);
-    int recordLength = 1;
-    for (int i = 0; i < fields; ++i) {
-        uint8_t *d = h.data() + 32 + 32 * i;
-        std::string name = "FLD" + std::to_string(i);
-        std::copy(name.begin(), name.end(), d);
-        char k = kinds[rng() % 6];
-        int width = k == 'C' ? 1 + int(rng() % 60) : k == 'N' || k == 'F' ? 10 : k == 'D' ? 8 : k == 'L' ? 1 : 10;
-        d[11] = uint8_t(k);
-        d[16] = uint8_t(width);
-        recordLength += width;
-    }
-    h[0] = 0x03;
-    int records = int(rng() % 5);
-    h[4] = uint8_t(records);
-    h[8] = uint8_t(h.size() & 0xFF);
-    h[9] = uint8_t(h.size() >> 8);
-    h[10] = uint8_t(recordLength & 0xFF);
-    h[11] = uint8_t(recordLength >> 8);
-    h.back() = 0x0D;
-    h.insert(h.end(), size_t(records * recordLength), ' ');
-    h.push_back(0x1A);
-    FILE *f = std::fopen(path.c_str(), "wb");
-    std::fwrite(h.data(), 1, h.size(), f);
-    std::fclose(f);
-}
 
 // The limit: what any reader must do at the least for one table.
 long plainLoop(const std::vector<std::string> &paths)

@@ -8,17 +8,22 @@
 #include "tables/memofile.h"
 #include "tables/numkey.h"
 #include "tables/paradoxfile.h"
+#include "tables/recognise.h"
+#include "tables/tableinfo.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace fuzz {
 
 // dBASE table header, field descriptors and records: open, then decode every cell of the first
-// records, as the grid does, and take the first record's columns as text, as the cursor does
-// (for the other records that text repeats the same decoding). The input's first byte chooses
-// whether a memo file is made from the input's tail, so memo references are followed too.
+// records, as the grid does, and take the first record's columns as text and whole, as the
+// cursor and the CSV do (for the other records that text repeats the same decoding). The input's first
+// byte chooses whether a memo file is made from the input's tail, so memo references are
+// followed too.
 inline int dbf(const uint8_t *data, size_t size)
 {
+    tables::recogniseTable(data, std::min(size, tables::kRecogniseBytes));
     const std::string path = putTable(data, size, "t.dbf", {"t.dbt", "t.fpt"});
     if (path.empty())
         return 0;
@@ -29,8 +34,10 @@ inline int dbf(const uint8_t *data, size_t size)
             t.isDeleted(r);
             for (size_t f = 0; f < t.fields().size(); ++f) {
                 t.value(r, int(f));
-                if (r == 0)
+                if (r == 0) {
+                    t.wholeValue(r, int(f));
                     t.fieldText(r, int(f));
+                }
             }
         }
         t.warning();
@@ -52,6 +59,7 @@ inline int memo(const uint8_t *data, size_t size)
         uint64_t total = 0;
         m.read(block, 1 << 16, &total);
         m.read(1, 100, &total);
+        m.read(block, SIZE_MAX, &total);
     } catch (const tables::Error &) {
     }
     return 0;
@@ -89,11 +97,30 @@ inline int paradox(const uint8_t *data, size_t size)
         tables::ParadoxFile t(path);
         int64_t n = std::min<int64_t>(t.recordCount(), 64);
         for (int64_t r = 0; r < n; ++r)
-            for (size_t f = 0; f < t.fields().size(); ++f)
+            for (size_t f = 0; f < t.fields().size(); ++f) {
                 t.value(r, int(f));
+                t.wholeValue(r, int(f));
+            }
         t.warning();
     } catch (const tables::Error &) {
     }
+    return 0;
+}
+
+// The complete description of a table with its companion files (memo, indexes of both kinds,
+// Paradox primary and secondary indexes, BLOB file), made from the input's tail: the input's
+// second bit picks a dBASE or a Paradox table.
+inline int describe(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const bool paradox = data[0] & 2;
+    const std::string path = paradox ? putTable(data, size, "d.db", {"d.px", "d.mb", "d.X02", "d.YG0", "d.val"})
+                                     : putTable(data, size, "d.dbf", {"d.dbt", "d.fpt", "d.mdx", "d.cdx", "d.cpg"});
+    if (path.empty())
+        return 0;
+    tables::describeTable(path);
+    tables::describeTable(path, 1251);
     return 0;
 }
 

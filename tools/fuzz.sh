@@ -2,13 +2,13 @@
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default 10), seeded from the
 # test fixtures, after replaying the kept regression inputs. Any crash, sanitizer report, timeout
 # or out-of-memory stops with a non-zero status; the input is left in build-fuzz/artifacts/.
-#   tools/fuzz.sh [SECONDS] [TARGET ...]      targets: dbf memo mdx paradox reportfile
+#   tools/fuzz.sh [SECONDS] [TARGET ...]      targets: dbf memo mdx paradox describe reportfile
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-10}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(dbf memo mdx paradox reportfile)
+[ ${#targets[@]} -gt 0 ] || targets=(dbf memo mdx paradox describe reportfile)
 
 gui=OFF
 for t in "${targets[@]}"; do [ "$t" = reportfile ] && gui=ON; done
@@ -32,6 +32,8 @@ seed memo '\x02\x01' $fx/dbase/*.fpt $fx/real/dbase/*.fpt
 seed mdx '' $fx/mdx/*/*.MDX
 seed paradox '\x00' $fx/paradox/*.db $fx/real/paradox/*.db $fx/real/paradox/*.DB
 seed reportfile '' $fx/report/*.zrp
+seed describe '\x00' $fx/dbase/*.dbf $fx/real/dbase/*.dbf
+seed describe '\x02' $fx/paradox/*.db $fx/real/paradox/*.DB
 
 # Returning freed memory to the system can stall for seconds in some virtual machines; libFuzzer
 # would report that as a hang of the input.

@@ -10,9 +10,15 @@ bool installQtTranslations();
 
 class Dialogs;
 
+// The code pages the command line chose (`codePages[i]` for `files[i]`, 0 for none) become the
+// pick list entries' choices for the session.
+void chooseCodePages(const QStringList &files, const QList<int> &codePages);
+
 // The application's run: creates the main window ZORViewForm (which runs the start-up with
 // `files`), shows it unless the start-up asked to end, and runs the message loop. Returns the
 // exit status: 0 after Exit, non-zero when the start-up failed. A QApplication must exist.
-int run(const QStringList &files, Dialogs &dialogs);
+// Folders among `files` are searched; `codePages[i]` is the code page chosen for `files[i]`
+// (0: none) and holds for every table found for it.
+int run(const QStringList &files, Dialogs &dialogs, const QList<int> &codePages = {});
 
 } // namespace app

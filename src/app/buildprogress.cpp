@@ -9,9 +9,13 @@ namespace app {
 BuildProgress::BuildProgress(QWidget *parent, std::chrono::milliseconds delay) : parent_(parent), delay_(delay)
 {
     clock_.start();
+    ++running_;
 }
 
-BuildProgress::~BuildProgress() = default;
+BuildProgress::~BuildProgress()
+{
+    --running_;
+}
 
 void BuildProgress::operator()(int index, int count, const std::string &name)
 {

@@ -27,11 +27,15 @@ public:
     // The progress window, once the delay has passed; null before.
     const QProgressDialog *window() const { return dialog_.get(); }
 
+    // A build is reading tables now (it lets the windows repaint, so drops can arrive meanwhile).
+    static bool running() { return running_ > 0; }
+
 private:
     QWidget *parent_;
     std::chrono::milliseconds delay_;
     QElapsedTimer clock_;
     std::unique_ptr<QProgressDialog> dialog_;
+    static inline int running_ = 0;
 };
 
 } // namespace app

@@ -67,14 +67,41 @@ void QtDialogs::error(QWidget *parent, const QString &text)
 void QtDialogs::preview(QWidget *parent, const report::Layout &layout)
 {
     preview_ = new report::PreviewWindow(layout, parent);
+    preview_->setSaveFormats(saveFormats_);
     report::showUntilClosed(preview_);
     delete preview_.data();
+}
+
+void QtDialogs::setSaveFormats(const QList<report::SaveFormat> &formats)
+{
+    saveFormats_ = formats;
 }
 
 void QtDialogs::closePreview()
 {
     if (preview_)
         preview_->close();
+}
+
+// Dialogs a run without a window never shows: cancelled.
+QString Dialogs::openFolder(QWidget *, const QString &)
+{
+    return {};
+}
+
+QString Dialogs::saveFile(QWidget *, const QString &, const QString &, const QString &)
+{
+    return {};
+}
+
+QString QtDialogs::openFolder(QWidget *parent, const QString &title)
+{
+    return QFileDialog::getExistingDirectory(parent, title);
+}
+
+QString QtDialogs::saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &suggested)
+{
+    return QFileDialog::getSaveFileName(parent, title, suggested, filter);
 }
 
 } // namespace app

@@ -1,6 +1,9 @@
 #pragma once
 // The window's file dialog and message boxes, reached through one interface so that tests can
 // answer them. QtDialogs is the real thing.
+#include "report/saveformat.h"
+
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -45,6 +48,12 @@ public:
     virtual void preview(QWidget *parent, const report::Layout &layout) = 0;
     // Closes the preview that is open, if any; its preview() call then returns.
     virtual void closePreview() = 0;
+    // A folder dialog titled `title`: the chosen folder, or empty when the user cancels.
+    virtual QString openFolder(QWidget *parent, const QString &title);
+    // A save dialog titled `title` offering `suggested`: the file to write, or empty on cancel.
+    virtual QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &suggested);
+    // Formats the next preview's Save offers beside the report file and PDF.
+    virtual void setSaveFormats(const QList<report::SaveFormat> &formats) { (void)formats; }
 };
 
 class QtDialogs final : public Dialogs {
@@ -54,9 +63,13 @@ public:
     void error(QWidget *parent, const QString &text) override;
     void preview(QWidget *parent, const report::Layout &layout) override;
     void closePreview() override;
+    QString openFolder(QWidget *parent, const QString &title) override;
+    QString saveFile(QWidget *parent, const QString &title, const QString &filter, const QString &suggested) override;
+    void setSaveFormats(const QList<report::SaveFormat> &formats) override;
 
 private:
     QPointer<report::PreviewWindow> preview_;
+    QList<report::SaveFormat> saveFormats_;
 };
 
 // The text the error box shows for a failure, and the full stop rule (see report/error.h).

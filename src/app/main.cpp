@@ -3,6 +3,8 @@
 #include "app/commandline.h"
 #include "app/dialogs.h"
 #include "app/headless.h"
+#include "app/records.h"
+#include "app/structureexport.h"
 #include "app/version.h"
 
 #include <QApplication>
@@ -57,7 +59,9 @@ int exportWithoutWindow(int argc, char *argv[])
     // Arguments again, now without those Qt took for itself (-platform ...).
     const app::CommandLine line = app::parseCommandLine(QGuiApplication::arguments().mid(1));
     QTextStream errors(stderr);
-    return app::exportPdf(line.pdf, line.files, errors);
+    if (line.action == app::CommandLine::ExportStructure)
+        return app::exportStructure(line.exportFile, line.files, line.codePages, errors);
+    return app::exportPdf(line.pdf, line.files, errors, line.codePages);
 }
 
 } // namespace
@@ -76,7 +80,12 @@ int main(int argc, char *argv[])
     }
     // The window is laid out in pixels and is not rescaled for the screen's resolution.
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    if (request.action == app::CommandLine::ExportPdf)
+    // Records out need neither the catalogue nor a display.
+    if (request.action == app::CommandLine::ExportCsv) {
+        QTextStream errors(stderr);
+        return app::exportCsv(request.csv, request.files.first(), errors);
+    }
+    if (request.action == app::CommandLine::ExportPdf || request.action == app::CommandLine::ExportStructure)
         return exportWithoutWindow(argc, argv);
 
     QApplication application(argc, argv);
@@ -85,5 +94,5 @@ int main(int argc, char *argv[])
     // Arguments again, now without those the GUI took for itself (-platform, -style ...).
     const app::CommandLine line = app::parseCommandLine(QApplication::arguments().mid(1));
     app::QtDialogs dialogs;
-    return app::run(line.files, dialogs);
+    return app::run(line.files, dialogs, line.codePages);
 }

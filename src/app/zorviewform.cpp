@@ -2,18 +2,32 @@
 
 #include "app/buildprogress.h"
 #include "app/datagrid.h"
+#include "app/folderintake.h"
 #include "app/icon.h"
 #include "app/locale.h"
+#include "app/records.h"
+#include "catalogue/documentation.h"
+#include "export/structure.h"
+#include "tables/codepagechoice.h"
 #include "report/cataloguereport.h"
+#include "selection/csvexport.h"
+#include "selection/intake.h"
 #include "selection/picklist.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDateTime>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QListWidget>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
@@ -22,10 +36,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 std::vector<std::string> NameList;
 std::vector<std::string> PathList;
 bool FilesChosen = false;
+std::map<std::string, int> CodePageChoices;
 
 namespace {
 
@@ -100,6 +116,8 @@ TZORViewForm::TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWid
     connect(Button4, &QPushButton::clicked, this, guarded(&TZORViewForm::Button4Click));
     connect(Button5, &QPushButton::clicked, this, guarded(&TZORViewForm::Button5Click));
     connect(Button6, &QPushButton::clicked, this, guarded(&TZORViewForm::Button6Click));
+    createMenus();
+    setAcceptDrops(true);
 
     FormCreate(files);
 }
@@ -139,6 +157,7 @@ void TZORViewForm::createControls()
     ListBox1->setTextElideMode(Qt::ElideMiddle);
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ListBox1->setItemDelegate(new FixedRowHeight(ListBox1));
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     Image1->setPixmap(app::applicationIcon());
     DBGrid1->setModel(&CurrentModel);
     DBGrid1->horizontalHeader()->setFont(formFont());
@@ -221,8 +240,10 @@ void TZORViewForm::Button3Click()
             app::BuildProgress progress(this);
             // The grid, if shown, follows Current to the last table scanned, whether or not all went well.
             const auto followCurrent = qScopeGuard([this] { CurrentModel.reset(); });
-            pages = Catalogue.build(NameList, PathList, std::ref(progress), QDateTime::currentDateTime(), app::userLocale());
+            pages = Catalogue.build(NameList, PathList, std::ref(progress), QDateTime::currentDateTime(), app::userLocale(),
+                                    [this](size_t i) { return codePageOf(i); });
         }
+        offerStructureFormats();
         dialogs_.preview(this, pages);
     } while (buildAgain_);
 }
@@ -242,6 +263,7 @@ void TZORViewForm::Button4Click()
     Current.DatabaseName = PathList[position];
     Current.TableType = tables::ttDefault;
     Current.TableName = name;
+    Current.CodePage = codePageOf(size_t(position));
     Current.Open();
     CurrentModel.reset();
     setFullHeight();
@@ -261,6 +283,145 @@ void TZORViewForm::Button6Click()
     PathList.clear();
 }
 
+// The context menus of the list box and the grid. Their entries are checked as each opens.
+void TZORViewForm::createMenus()
+{
+    PopupMenu1 = new QMenu(ListBox1);
+    AddFolder1 = PopupMenu1->addAction(QStringLiteral("Добавить папку…"));
+    Remove1 = PopupMenu1->addAction(QStringLiteral("Убрать из списка"));
+    connect(AddFolder1, &QAction::triggered, this, guarded(&TZORViewForm::AddFolder1Click));
+    connect(Remove1, &QAction::triggered, this, guarded(&TZORViewForm::Remove1Click));
+    CodePage1 = PopupMenu1->addMenu(QStringLiteral("Кодовая страница"));
+    connect(PopupMenu1, &QMenu::aboutToShow, this, [this] {
+        Remove1->setEnabled(!ListBox1->selectedItems().isEmpty());
+        fillCodePageMenu(ListBox1->selectedItems().isEmpty() ? -1 : ListBox1->currentRow());
+    });
+    ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) { ListBox1ContextPopup(pos); });
+
+    PopupMenu2 = new QMenu(DBGrid1);
+    SaveCsv1 = PopupMenu2->addAction(QStringLiteral("Сохранить записи в CSV…"));
+    Copy1 = PopupMenu2->addAction(QStringLiteral("Копировать"));
+    Copy1->setShortcut(QKeySequence::Copy);
+    connect(SaveCsv1, &QAction::triggered, this, guarded(&TZORViewForm::SaveCsv1Click));
+    connect(Copy1, &QAction::triggered, this, guarded(&TZORViewForm::Copy1Click));
+    connect(PopupMenu2, &QMenu::aboutToShow, this, [this] {
+        SaveCsv1->setEnabled(Current.Active());
+        Copy1->setEnabled(DBGrid1->selectionModel()->hasSelection());
+    });
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGrid1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { PopupMenu2->popup(DBGrid1->viewport()->mapToGlobal(at)); });
+    DBGrid1->installEventFilter(this);
+}
+
+// A folder and every table below it, like a confirmed Add.
+void TZORViewForm::AddFolder1Click()
+{
+    FilesChosen = false;
+    const QString folder = dialogs_.openFolder(this, QStringLiteral("Выберите папку с таблицами"));
+    if (folder.isEmpty())
+        return;
+    addPaths({folder});
+}
+
+// The selected entry leaves the list box and both lists together.
+void TZORViewForm::Remove1Click()
+{
+    const QList<QListWidgetItem *> selected = ListBox1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const int position = ListBox1->row(selected.first());
+    delete ListBox1->takeItem(position);
+    NameList.erase(NameList.begin() + position);
+    PathList.erase(PathList.begin() + position);
+}
+
+// Every live record of the table the grid shows, to a CSV file the user names.
+void TZORViewForm::SaveCsv1Click()
+{
+    const tables::RecordSource *source = Current.source();
+    if (!source)
+        return;
+    const QString file = dialogs_.saveFile(this, QStringLiteral("Сохранить записи в CSV"),
+                                           QStringLiteral("CSV (*.csv)"), app::suggestedCsvName(Current));
+    if (file.isEmpty())
+        return;
+    app::CsvProgressWindow progress(this);
+    const QString problem = app::csvProblemText(selection::saveCsv(*source, file, std::ref(progress)));
+    if (!problem.isEmpty())
+        dialogs_.message(this, problem);
+}
+
+// The selected cells as tab-separated text.
+void TZORViewForm::Copy1Click()
+{
+    const QString text = selection::copiedCells(CurrentModel, DBGrid1->selectionModel()->selectedIndexes());
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+}
+
+void TZORViewForm::FormDragDrop()
+{
+    FilesChosen = false;
+    addPaths(std::exchange(dropped_, {}));
+}
+
+// Files as they are named, folders searched for tables; appended as a confirmed Add. A
+// cancelled search adds nothing; what was skipped, or that nothing was found, is said once.
+void TZORViewForm::addPaths(const QStringList &paths)
+{
+    app::IntakeProgress progress(this);
+    const selection::Intake intake = selection::expandPaths(app::toPaths(paths), std::ref(progress));
+    if (intake.cancelled)
+        return;
+    for (const std::string &path : intake.paths)
+        appendToPickList(QString::fromStdString(path));
+    FilesChosen = true;
+    if (!intake.notes.empty() || intake.paths.empty())
+        dialogs_.message(this, selection::intakeSummary(intake));
+}
+
+// Refused while a build reads the tables: the pick list it walks stays as it is.
+void TZORViewForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (app::BuildProgress::running())
+        return;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+// The drop is taken at once; the search runs from the event loop, after the dragging program
+// has been answered.
+void TZORViewForm::dropEvent(QDropEvent *event)
+{
+    if (app::BuildProgress::running())
+        return;
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << QDir::cleanPath(url.toLocalFile());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    QMetaObject::invokeMethod(this, [this, paths] {
+        dropped_ = paths;
+        guarded(&TZORViewForm::FormDragDrop)();
+    }, Qt::QueuedConnection);
+}
+
+// Ctrl+C in the grid copies the selected cells (the grid's own copy takes only the current one).
+bool TZORViewForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == DBGrid1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+        guarded(&TZORViewForm::Copy1Click)();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 // Dialogs on Windows give forward slashes; the folder is kept with the native separator.
 void TZORViewForm::appendToPickList(const QString &path)
 {
@@ -269,6 +430,76 @@ void TZORViewForm::appendToPickList(const QString &path)
         auto *item = new QListWidgetItem(QString::fromStdString(name), ListBox1);
         item->setToolTip(full);
     });
+}
+
+// The list box's context menu opens on the entry under the pointer, selecting it.
+void TZORViewForm::ListBox1ContextPopup(const QPoint &pos)
+{
+    if (QListWidgetItem *item = ListBox1->itemAt(pos))
+        ListBox1->setCurrentItem(item);
+    PopupMenu1->popup(ListBox1->viewport()->mapToGlobal(pos));
+}
+
+// «Кодовая страница»: how the entry's text is read by Do it and View for the rest of the session.
+void TZORViewForm::fillCodePageMenu(int position)
+{
+    QMenu *codePages = CodePage1;
+    qDeleteAll(codePages->findChildren<QActionGroup *>(QString(), Qt::FindDirectChildrenOnly));
+    codePages->clear();
+    codePages->setEnabled(true);
+    if (position < 0 || size_t(position) >= NameList.size()) {
+        codePages->setEnabled(false);
+        return;
+    }
+    const std::string key = PathList[size_t(position)] + NameList[size_t(position)];
+    const int current = codePageOf(size_t(position));
+    auto *oneOf = new QActionGroup(codePages);
+    for (const tables::codepage::Choice &choice : tables::codepage::choices()) {
+        QAction *action = codePages->addAction(QString::fromUtf8(choice.label));
+        action->setCheckable(true);
+        action->setActionGroup(oneOf);
+        action->setChecked(choice.codePage == current);
+        const int chosen = choice.codePage;
+        connect(action, &QAction::triggered, this, [key, chosen] {
+            if (chosen == 0)
+                CodePageChoices.erase(key);
+            else
+                CodePageChoices[key] = chosen;
+        });
+    }
+}
+
+int TZORViewForm::codePageOf(size_t position) const
+{
+    if (position >= NameList.size() || position >= PathList.size())
+        return 0;
+    const auto found = CodePageChoices.find(PathList[position] + NameList[position]);
+    return found == CodePageChoices.end() ? 0 : found->second;
+}
+
+// The preview's Save also writes the complete structure of the tables just built, read as the
+// build read them.
+void TZORViewForm::offerStructureFormats()
+{
+    builtNames_ = NameList;
+    builtPaths_ = PathList;
+    builtCodePages_.clear();
+    for (size_t i = 0; i < NameList.size(); ++i)
+        builtCodePages_.push_back(codePageOf(i));
+    QList<report::SaveFormat> formats;
+    const struct { const char *filter; const char *suffix; } kinds[] = {
+        {"Структура таблиц: страница HTML (*.html)", "html"}, {"Структура таблиц: Markdown (*.md)", "md"},
+        {"Структура таблиц: JSON (*.json)", "json"}, {"Структура таблиц: CSV (*.csv)", "csv"}};
+    for (const auto &kind : kinds) {
+        formats << report::SaveFormat{QString::fromUtf8(kind.filter), QString::fromUtf8(kind.suffix),
+                                      [names = builtNames_, paths = builtPaths_, pages = builtCodePages_](const QString &path) {
+                                          const std::string target = path.toStdString();
+                                          const auto described = catalogue::describeTables(
+                                              names, paths, [&pages](size_t i) { return i < pages.size() ? pages[i] : 0; });
+                                          exporter::writeWhole(target, exporter::render(*exporter::formatOf(target), described));
+                                      }};
+    }
+    dialogs_.setSaveFormats(formats);
 }
 
 std::function<void()> TZORViewForm::guarded(void (TZORViewForm::*handler)())

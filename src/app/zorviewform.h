@@ -12,11 +12,14 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
+class QAction;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPushButton;
 class QTableView;
 
@@ -25,6 +28,9 @@ class QTableView;
 extern std::vector<std::string> NameList;
 extern std::vector<std::string> PathList;
 extern bool FilesChosen;
+// Code pages the user chose for picked table files (folder and name as in the pick list) for the
+// rest of the session; a file without an entry is read as it says.
+extern std::map<std::string, int> CodePageChoices;
 
 class TZORViewForm : public QWidget, private catalogue::Host {
     Q_OBJECT
@@ -54,6 +60,11 @@ public:
     QListWidget *ListBox1;
     QLabel *Image1;
     QTableView *DBGrid1;     // shows Current through DataSource1
+    // Context menus: PopupMenu1 on ListBox1 (a folder of tables, remove an entry, its code page), PopupMenu2
+    // on DBGrid1 (records to CSV, copy cells).
+    QMenu *PopupMenu1, *PopupMenu2;
+    QAction *AddFolder1, *Remove1, *SaveCsv1, *Copy1;
+    QMenu *CodePage1;         // «Кодовая страница», for the selected entry
 
     // Components. Those Do it works on are held together, as the headless exports hold them.
     app::OpenDialog OpenDialog1;
@@ -75,8 +86,27 @@ private:
     void Button4Click();    // View
     void Button5Click();    // Enough
     void Button6Click();    // Clear
+    void AddFolder1Click();   // «Добавить папку…»
+    void Remove1Click();      // «Убрать из списка»
+    void SaveCsv1Click();     // «Сохранить записи в CSV…»
+    void Copy1Click();        // Ctrl+C in the grid
+    void FormDragDrop();      // files and folders dropped on the window
+
+    void createMenus();
+    void addPaths(const QStringList &paths);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
 
     void appendToPickList(const QString &path);
+    void ListBox1ContextPopup(const QPoint &pos);
+    void fillCodePageMenu(int position);
+    int codePageOf(size_t position) const;
+    void offerStructureFormats();
     // Wraps a handler for connecting: an exception that leaves it goes to the error box.
     std::function<void()> guarded(void (TZORViewForm::*handler)());
 
@@ -85,7 +115,11 @@ private:
     void terminate() override;
 
     app::Dialogs &dialogs_;
+    QStringList dropped_;       // what the last drop brought, for FormDragDrop
     bool terminateRequested_ = false;
     bool building_ = false;
     bool buildAgain_ = false;   // Do it was pressed while the last build's preview was open
+    // The tables of the last build, as its preview's Save writes their structure.
+    std::vector<std::string> builtNames_, builtPaths_;
+    std::vector<int> builtCodePages_;
 };

@@ -148,7 +148,7 @@ std::string typeLabel(int code)
 
 void build(tables::Table &Current, tables::Table &MainData, tables::Table &TablesData,
            tables::DataSource &DataSource2, const std::vector<std::string> &NameList,
-           const std::vector<std::string> &PathList, const Progress &progress)
+           const std::vector<std::string> &PathList, const Progress &progress, const CodePageOf &codePageOf)
 {
     emptyMain(MainData);
     emptyFields(TablesData, DataSource2);
@@ -161,6 +161,7 @@ void build(tables::Table &Current, tables::Table &MainData, tables::Table &Table
             Current.DatabaseName = PathList.at(i);
             Current.TableType = tables::ttDefault;
             Current.TableName = NameList[i];
+            Current.CodePage = codePageOf ? codePageOf(i) : 0;
             Current.Open();
             ++number;
             writeMainRow(MainData, NameList[i], PathList[i], number);

@@ -45,10 +45,13 @@ void writeFieldRow(tables::Table &TablesData, const std::string &name, const std
 std::string typeLabel(int code);
 
 // The build over a pick list: empties the catalogue, then opens each picked table in Current
-// and writes its main row and field rows. `progress(i, n, name)` is called before each table.
+// and writes its main row and field rows. `progress(i, n, name)` is called before each table;
+// `codePageOf(i)` gives the code page the user chose for the i-th table (0: as the table says).
 using Progress = std::function<void(int index, int count, const std::string &name)>;
+using CodePageOf = std::function<int(size_t index)>;
 void build(tables::Table &Current, tables::Table &MainData, tables::Table &TablesData,
            tables::DataSource &DataSource2, const std::vector<std::string> &NameList,
-           const std::vector<std::string> &PathList, const Progress &progress = {});
+           const std::vector<std::string> &PathList, const Progress &progress = {},
+           const CodePageOf &codePageOf = {});
 
 } // namespace catalogue

@@ -1,5 +1,6 @@
 #include "report/cataloguejob.h"
 
+#include "catalogue/documentation.h"
 #include "report/cataloguereport.h"
 #include "report/layoutbuilder.h"
 
@@ -25,10 +26,19 @@ void CatalogueJob::empty()
 }
 
 Layout CatalogueJob::build(const std::vector<std::string> &NameList, const std::vector<std::string> &PathList,
-                           const catalogue::Progress &progress, const QDateTime &printed, const QLocale &locale)
+                           const catalogue::Progress &progress, const QDateTime &printed, const QLocale &locale,
+                           const catalogue::CodePageOf &codePageOf)
 {
-    catalogue::build(Current, MainData, TablesData, DataSource2, NameList, PathList, progress);
+    catalogue::build(Current, MainData, TablesData, DataSource2, NameList, PathList, progress, codePageOf);
     return layOut(QuickRep1, printed, locale);
+}
+
+std::vector<tables::TableInfo> CatalogueJob::document(const std::vector<std::string> &NameList,
+                                                      const std::vector<std::string> &PathList,
+                                                      const catalogue::Progress &progress,
+                                                      const catalogue::CodePageOf &codePageOf)
+{
+    return catalogue::buildDocumented(Current, MainData, TablesData, DataSource2, NameList, PathList, progress, codePageOf);
 }
 
 } // namespace report

@@ -3,6 +3,7 @@
 // report. The main window's Do it previews the pages; the headless exports write them. Any
 // step added to Do it belongs here, so that every way of running it takes the same steps.
 #include "catalogue/catalogue.h"
+#include "tables/tableinfo.h"
 #include "report/layout.h"
 #include "report/report.h"
 #include "report/tabledataset.h"
@@ -35,10 +36,20 @@ public:
     // Do it up to its report: empties the catalogue, reads each picked table (NameList and
     // PathList, as the pick list holds them) through Current into it, then lays QuickRep1 out
     // over it with `printed` as the date and time of printing, written as `locale` writes them.
-    // `progress` is called before each table. A table that cannot be read stops the build with
-    // its exception; what was written before stays.
+    // `progress` is called before each table; `codePageOf(i)` gives the code page the user chose
+    // for the i-th table (none: as the table says). A table that cannot be read stops the build
+    // with its exception; what was written before stays.
     Layout build(const std::vector<std::string> &NameList, const std::vector<std::string> &PathList,
-                 const catalogue::Progress &progress, const QDateTime &printed, const QLocale &locale);
+                 const catalogue::Progress &progress, const QDateTime &printed, const QLocale &locale,
+                 const catalogue::CodePageOf &codePageOf = {});
+
+    // The same build for the structure export: the same catalogue rows, but a table that cannot
+    // be read is documented with its error and the build goes on; each table's complete
+    // structure comes back. No report is laid out.
+    std::vector<tables::TableInfo> document(const std::vector<std::string> &NameList,
+                                            const std::vector<std::string> &PathList,
+                                            const catalogue::Progress &progress = {},
+                                            const catalogue::CodePageOf &codePageOf = {});
 
     tables::Table Current;
     tables::Table MainData;      // Data/ZORMain.dbf

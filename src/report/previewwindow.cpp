@@ -335,10 +335,20 @@ void PreviewWindow::save()
         QString filter = own;
         const QString suggested = (reportLayout().title().isEmpty() ? QStringLiteral("Отчёт") : reportLayout().title())
             + QLatin1Char('.') + QLatin1String(reportFileSuffix);
-        QString path = m_dialogs.saveFileName(this, suggested, {own, pdfFilter()}, &filter);
+        QStringList filters{own, pdfFilter()};
+        for (const SaveFormat &f : m_saveFormats)
+            filters << f.filter;
+        QString path = m_dialogs.saveFileName(this, suggested, filters, &filter);
         if (path.isEmpty())
             return;
         const QString suffix = QFileInfo(path).suffix().toLower();
+        // The structure formats, named by the file's suffix or else by the filter chosen.
+        for (const SaveFormat &f : m_saveFormats) {
+            if (suffix == f.suffix || (suffix.isEmpty() && filter == f.filter)) {
+                f.write(suffix.isEmpty() ? path + QLatin1Char('.') + f.suffix : path);
+                return;
+            }
+        }
         const bool pdf = suffix == QLatin1String("pdf") || (suffix.isEmpty() && filter == pdfFilter());
         if (suffix.isEmpty())
             path += pdf ? QStringLiteral(".pdf") : QLatin1Char('.') + QLatin1String(reportFileSuffix);

@@ -3,6 +3,7 @@
 // with a tool bar for zoom, paging, printer setup, printing, saving (PDF or report file),
 // opening a report file and closing, and a status line with the page and the zoom.
 #include "layout.h"
+#include "saveformat.h"
 
 #include <QMainWindow>
 
@@ -44,6 +45,7 @@ public:
     // without it), as high as that area with the page fitting its height and no wider than it,
     // and centres it there. The constructor does it near its parent.
     void placeOnScreen(const QWidget *near);
+    void setSaveFormats(const QList<SaveFormat> &formats) { m_saveFormats = formats; }
     void setReportLayout(const Layout &layout);
     const Layout &reportLayout() const;
 
@@ -86,6 +88,7 @@ private:
     PageView *m_view = nullptr;
     std::unique_ptr<QPrinter> m_printer;
     PreviewDialogs m_dialogs;
+    QList<SaveFormat> m_saveFormats;
     QList<QAction *> m_actions;
     QLabel *m_pageLabel = nullptr;
     QLabel *m_zoomLabel = nullptr;

@@ -23,14 +23,16 @@ class DbfFile : public RecordSource {
 public:
     // Opens the table; writable opens it for appending and deleting (the dBASE III/IV/5 layout
     // only: asking it of dBASE II, level 7 or Visual FoxPro tables throws Error).
-    // Throws Error naming the file when it is not a readable dBASE table.
-    DbfFile(const std::string &path, bool writable);
+    // Throws Error naming the file when it is not a readable dBASE table. A `codePage` other
+    // than 0 is used for the text instead of the one the table says.
+    DbfFile(const std::string &path, bool writable, int codePage = 0);
     ~DbfFile() override;
 
     const FieldDefs &fields() const override { return fields_; }
     int64_t recordCount() const override { return count_; }
     bool isDeleted(int64_t record) const override;
-    Value value(int64_t record, int field) const override;
+    Value value(int64_t record, int field) const override { return valueOf(record, field, false); }
+    Value wholeValue(int64_t record, int field) const override { return valueOf(record, field, true); }
     // Damage found on opening (a header count beyond the data), and a memo file that the
     // table needs but that is missing or unreadable.
     std::string warning() const override;
@@ -40,6 +42,8 @@ public:
     uint8_t languageDriver() const { return ldid_; }
     bool productionIndexFlag() const { return mdxFlag_; }
     int codePage() const;
+    // The header as read on opening, field descriptors included (empty for dBASE II).
+    const std::vector<uint8_t> &headerBytes() const { return header_; }
     int fieldIndex(const std::string &name) const; // case-insensitive; -1 when absent
 
     // The stored bytes of one field of a record.
@@ -63,6 +67,7 @@ public:
     size_t bufferedBytes() const { return pending_.size(); }
 
 private:
+    Value valueOf(int64_t record, int field, bool whole) const;
     void parseHeader();
     void parseDbase2(const std::vector<uint8_t> &h);
     void setCount(int64_t stated);
@@ -80,7 +85,7 @@ private:
     bool foxProValue(const FieldDef &f, const uint8_t *record, Value &v) const;
     bool level7Value(const FieldDef &f, std::string_view raw, Value &v) const;
     bool harbourValue(const FieldDef &f, std::string_view raw, Value &v) const;
-    Value memoValue(const FieldDef &f, std::string_view raw) const;
+    Value memoValue(const FieldDef &f, std::string_view raw, bool whole) const;
     bool nullFlag(const uint8_t *record, int bit) const; // a bit of Visual FoxPro's _NullFlags
     std::string decodeText(std::string_view bytes) const;
     void writeHeaderCount();
@@ -94,6 +99,7 @@ private:
     bool foxPro_ = false;    // Visual FoxPro layout (binary memo pointers, _NullFlags)
     bool dbase2_ = false;
     int64_t headerLength_ = 0;
+    std::vector<uint8_t> header_;
     int recordLength_ = 0;
     int64_t count_ = 0;         // records, the buffered ones included
     int64_t flushedCount_ = 0;  // records on disk

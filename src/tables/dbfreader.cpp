@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -40,9 +41,11 @@ std::string generalNumber(std::string_view text)
 
 } // namespace
 
-DbfFile::DbfFile(const std::string &path, bool writable)
+DbfFile::DbfFile(const std::string &path, bool writable, int codePage)
     : file_(path, writable ? File::ReadWrite : File::ReadOnly), writable_(writable)
 {
+    if (codePage > 0)
+        codePage_ = codePage;
     parseHeader();
     // The writer builds records of text-stored fields and keeps the header of levels 3 to 5:
     // it would spoil a dBASE II header and the binary fields of the other layouts.
@@ -106,6 +109,7 @@ void DbfFile::parseHeader()
         if (file_.readAt(h.data(), h.size(), 0) < h.size())
             failFile(path, "заголовок обрезан");
     }
+    header_ = h;
     mdxFlag_ = !foxPro_ && h[kProductionIndex] == 1;
     ldid_ = h[kLanguageDriver];
     if (level7_)

@@ -9,6 +9,7 @@
 #include "memofile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -67,7 +68,7 @@ bool isMemoKind(const FieldDef &f, bool foxPro)
 
 } // namespace
 
-Value DbfFile::value(int64_t record, int field) const
+Value DbfFile::valueOf(int64_t record, int field, bool whole) const
 {
     const FieldDef &f = fields_.at(size_t(field));
     const uint8_t *r = recordPtr(record);
@@ -77,7 +78,7 @@ Value DbfFile::value(int64_t record, int field) const
 
     Value v;
     if (f.nativeType && isMemoKind(f, foxPro_))
-        return memoValue(f, raw);
+        return memoValue(f, raw, whole);
     if (textKindValue(f, raw, v) || (!level7_ && harbourValue(f, raw, v)) || foxProValue(f, r, v) ||
         level7Value(f, raw, v))
         return v;
@@ -153,8 +154,8 @@ bool DbfFile::textKindValue(const FieldDef &f, std::string_view raw, Value &v) c
 }
 
 // M, G, P, W and dBASE's B: a block number, as ten digits or (Visual FoxPro) a u32, into the
-// memo file.
-Value DbfFile::memoValue(const FieldDef &f, std::string_view raw) const
+// memo file. `whole`: memo text not cut to the display limit, binary values with their bytes.
+Value DbfFile::memoValue(const FieldDef &f, std::string_view raw, bool whole) const
 {
     Value v;
     uint64_t block = 0;
@@ -186,7 +187,8 @@ Value DbfFile::memoValue(const FieldDef &f, std::string_view raw) const
     bool text = f.nativeType == 'M' && !f.binary;
     try {
         uint64_t total = 0;
-        std::string data = m->read(block, text ? kMemoLimit : 0, &total);
+        const size_t limit = whole ? SIZE_MAX : text ? kMemoLimit : 0;
+        std::string data = m->read(block, limit, &total);
         if (total == 0)
             return Value::null(); // an empty memo
         if (text) {
@@ -196,6 +198,8 @@ Value DbfFile::memoValue(const FieldDef &f, std::string_view raw) const
         } else {
             v.kind = Value::Kind::Binary;
             v.size = int64_t(total);
+            if (whole)
+                v.text = std::move(data);
         }
     } catch (const Error &e) {
         v.kind = Value::Kind::Missing;

@@ -89,7 +89,7 @@ std::string MemoFile::read(uint64_t block, size_t limit, uint64_t *total) const
         if (end)
             break;
         pos += int64_t(n);
-        if (read > limit + kSearchPastLimit)
+        if (read > kSearchPastLimit && read - kSearchPastLimit > limit)
             break;
     }
     if (total)

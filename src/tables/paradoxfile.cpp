@@ -258,14 +258,20 @@ Value decodeStored(const FieldDef &field, const uint8_t *p, int codePage)
     }
     case tcBcd:
         return bcdValue(p, field.decimals);
-    default: // Bytes and kinds no source describes
+    case tcBytes: {
+        Value v = binary(int64_t(width));
+        v.text.assign(reinterpret_cast<const char *>(p), width);
+        return v;
+    }
+    default: // kinds no source describes
         return binary(int64_t(width));
     }
 }
 
 } // namespace paradox
 
-ParadoxFile::ParadoxFile(const std::string &path) : path_(path), file_(path, File::ReadOnly)
+ParadoxFile::ParadoxFile(const std::string &path, int codePage)
+    : path_(path), file_(path, File::ReadOnly), forcedCodePage_(codePage)
 {
     fileSize_ = file_.size();
     readHeader();
@@ -373,7 +379,7 @@ void ParadoxFile::readHeader()
         damaged("размер записи " + std::to_string(recordSize_) + " не равен сумме размеров полей " +
                 std::to_string(offset));
 
-    codePage_ = version_ >= 40 ? le16(&header[kCodePage]) : 0;
+    codePage_ = forcedCodePage_ > 0 ? forcedCodePage_ : version_ >= 40 ? le16(&header[kCodePage]) : 0;
     indexBlocks(le16(&header[kFirstBlock]));
     if (codePage_ == 0)
         chooseCodePage(nameBytes);
@@ -552,7 +558,7 @@ const uint8_t *ParadoxFile::recordBytes(int64_t record) const
     return b.bytes.data() + kBlockHeader + size_t(record - ref.firstRecord) * size_t(recordSize_);
 }
 
-Value ParadoxFile::value(int64_t record, int field) const
+Value ParadoxFile::valueOf(int64_t record, int field, bool whole) const
 {
     if (record < 0 || record >= recordCount_)
         failFile(path_, "нет записи " + std::to_string(record + 1));
@@ -563,7 +569,7 @@ Value ParadoxFile::value(int64_t record, int field) const
     const FieldDef &f = fields_[size_t(field)];
     const uint8_t *p = recordBytes(record) + f.offset;
     if (paradox::isBlob(uint8_t(f.nativeType)))
-        return blobValue(f, p);
+        return blobValue(f, p, whole);
     return paradox::decodeStored(f, p, codePage_);
 }
 
@@ -597,7 +603,7 @@ const File *ParadoxFile::mbFile() const
 // A BLOB field: a leader holding the first bytes of the value, then a pointer. Values no
 // longer than the leader are wholly in it; longer ones live in the .mb, either alone in a
 // type 2 block (pointer index 0xFF) or in a slot of a type 3 block of small values.
-Value ParadoxFile::blobValue(const FieldDef &field, const uint8_t *p) const
+Value ParadoxFile::blobValue(const FieldDef &field, const uint8_t *p, bool whole) const
 {
     const int leader = field.width - kBlobPointer;
     const uint8_t *pointer = p + leader;
@@ -606,17 +612,23 @@ Value ParadoxFile::blobValue(const FieldDef &field, const uint8_t *p) const
         return Value::null();
     const uint8_t code = uint8_t(field.nativeType);
     const bool text = code == paradox::tcMemo || code == paradox::tcFmtMemo;
-    if (length <= uint32_t(leader))
-        return text ? memoValue(std::string_view(reinterpret_cast<const char *>(p), length), length, codePage_)
-                    : binary(length);
+    if (length <= uint32_t(leader)) {
+        const std::string_view data(reinterpret_cast<const char *>(p), length);
+        if (text)
+            return memoValue(data, length, codePage_);
+        Value v = binary(length);
+        if (whole)
+            v.text = std::string(data);
+        return v;
+    }
 
     if (!mbFile())
         return missing(mbProblem_);
     const uint32_t where = le32(pointer + kPtrOffset);
-    Value v = readBlob(text, length, where, false);
+    Value v = readBlob(text, length, where, false, whole);
     if (key_ && v.kind == Value::Kind::Missing && v.text == kMbDamaged) {
         // A protected table's .mb is scrambled too, where its writer followed Paradox.
-        Value u = readBlob(text, length, where, true);
+        Value u = readBlob(text, length, where, true, whole);
         if (u.kind != Value::Kind::Missing)
             return u;
     }
@@ -624,8 +636,8 @@ Value ParadoxFile::blobValue(const FieldDef &field, const uint8_t *p) const
 }
 
 // The value at `where` in the .mb (read unscrambled when asked), checked against its block's
-// header.
-Value ParadoxFile::readBlob(bool text, uint32_t length, uint32_t where, bool unscramble) const
+// header. A binary value's bytes are read only when `whole` asks for them.
+Value ParadoxFile::readBlob(bool text, uint32_t length, uint32_t where, bool unscramble, bool whole) const
 {
     const Value damaged = missing(kMbDamaged);
     const int64_t blockAt = where & 0xFFFFFF00u;
@@ -656,11 +668,16 @@ Value ParadoxFile::readBlob(bool text, uint32_t length, uint32_t where, bool uns
                 return damaged;
             dataAt = blockAt + start;
         }
-        if (!text)
+        if (!text && !whole)
             return binary(length);
         std::string data(length, '\0');
         if (readMb(reinterpret_cast<uint8_t *>(data.data()), length, dataAt, unscramble) != length)
             return damaged;
+        if (!text) {
+            Value v = binary(length);
+            v.text = std::move(data);
+            return v;
+        }
         return memoValue(data, length, codePage_);
     } catch (const Error &e) {
         return missing(e.what());

@@ -22,7 +22,8 @@ class ParadoxFile : public RecordSource {
 public:
     // Opens the table at `path` and reads its structure. Throws Error naming the file when it
     // is not a Paradox table or its header is damaged.
-    explicit ParadoxFile(const std::string &path);
+    // A `codePage` other than 0 is used for the text instead of the one the table says.
+    explicit ParadoxFile(const std::string &path, int codePage = 0);
     ~ParadoxFile() override;
 
     const FieldDefs &fields() const override { return fields_; }
@@ -31,7 +32,8 @@ public:
     // Throws Error for a record or field out of range or when a data block cannot be read.
     // BLOB values that cannot be read from the .mb come back as Value::Kind::Missing, and so
     // does every value of a password-protected table whose scrambling cannot be undone.
-    Value value(int64_t record, int field) const override;
+    Value value(int64_t record, int field) const override { return valueOf(record, field, false); }
+    Value wholeValue(int64_t record, int field) const override { return valueOf(record, field, true); }
     std::string warning() const override { return warning_; }
 
     // Code page of the table's text: the one the header names, or for tables without one
@@ -64,9 +66,10 @@ private:
     const CachedBlock &block(const BlockRef &ref) const;
     size_t readBlockStart(int number, uint8_t *to, size_t bytes) const;
     size_t readMb(uint8_t *to, size_t bytes, int64_t at, bool unscramble) const;
-    Value readBlob(bool text, uint32_t length, uint32_t where, bool unscramble) const;
+    Value readBlob(bool text, uint32_t length, uint32_t where, bool unscramble, bool whole) const;
     const uint8_t *recordBytes(int64_t record) const;
-    Value blobValue(const FieldDef &field, const uint8_t *bytes) const;
+    Value valueOf(int64_t record, int field, bool whole) const;
+    Value blobValue(const FieldDef &field, const uint8_t *bytes, bool whole) const;
     const File *mbFile() const;
 
     std::string path_;
@@ -77,6 +80,7 @@ private:
     int recordSize_ = 0;
     int version_ = 0;
     int codePage_ = 0;
+    int forcedCodePage_ = 0;
     bool encrypted_ = false;
     uint32_t key_ = 0;        // the scrambling key of a protected table
     bool locked_ = false;     // protected, and its scrambling could not be undone

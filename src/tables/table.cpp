@@ -142,17 +142,17 @@ void Table::Open()
             throw Error("Файл «" + impl->path + "»: таблица занята другой программой");
     }
     if (dbase) {
-        auto dbf = std::make_unique<DbfFile>(impl->path, !ReadOnly);
+        auto dbf = std::make_unique<DbfFile>(impl->path, !ReadOnly, CodePage);
         impl->dbf = dbf.get();
         impl->source = std::move(dbf);
     } else if (TableType == ttParadox) {
-        impl->source = openRecordSource(impl->path, ttParadox);
+        impl->source = openRecordSource(impl->path, ttParadox, CodePage);
     } else {
-        impl->source = openRecordSource(impl->path, ttDefault);
+        impl->source = openRecordSource(impl->path, ttDefault, CodePage);
         impl->dbf = dynamic_cast<DbfFile *>(impl->source.get());
         if (impl->dbf && !ReadOnly) {
             impl->source.reset();
-            auto dbf = std::make_unique<DbfFile>(impl->path, true);
+            auto dbf = std::make_unique<DbfFile>(impl->path, true, CodePage);
             impl->dbf = dbf.get();
             impl->source = std::move(dbf);
         }

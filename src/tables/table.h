@@ -53,6 +53,7 @@ public:
     tables::TableType TableType = ttDefault;    // ttDefault: the kind follows from the extension
     bool ReadOnly = true;               // clear it to append and delete (dBASE tables)
     std::string IndexName;              // active order: a tag of the production index, or empty
+    int CodePage = 0;                   // the text's code page as the user chose it; 0: as the table says
     // Stored definitions: when set, opening checks the file against them.
     tables::FieldDefs FieldDefs;
     std::vector<IndexDef> IndexDefs;
@@ -96,6 +97,9 @@ public:
     // Read access for the grid; null while closed.
     const RecordSource *source() const;
 
+    // DatabaseName followed by TableName: the file the table opens.
+    std::string fullPath() const;
+
 private:
     friend class DataSource;
     void attachObserver(DataSource *s);
@@ -110,7 +114,6 @@ private:
     void stepFrom(size_t pos) const;
     void openIndex();
     int fieldIndex(const std::string &name) const;
-    std::string fullPath() const;
     void requireActive(const char *what) const;
 
     struct OpenTable;                    // the reader, its index and the cursor, while open

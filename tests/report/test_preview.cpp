@@ -185,6 +185,47 @@ private slots:
             QCOMPARE(loadReportFile(path).pageCount(), 5);
     }
 
+    // Further formats: offered after the report file and PDF, chosen by the name's suffix or,
+    // without one, by the filter; a failing writer shows its error.
+    void saveInFurtherFormats()
+    {
+        QTemporaryDir dir;
+        PreviewWindow w(m_layout);
+        QStringList written;
+        w.setSaveFormats({{QStringLiteral("Структура: JSON (*.json)"), QStringLiteral("json"),
+                           [&](const QString &path) { written << QStringLiteral("json ") + path; }},
+                          {QStringLiteral("Структура: CSV (*.csv)"), QStringLiteral("csv"),
+                           [&](const QString &path) {
+                               written << QStringLiteral("csv ") + path;
+                               throw std::runtime_error("Файл «x.csv»: не удаётся записать: нет места на диске");
+                           }}});
+        PreviewDialogs d = unexpectedDialogs();
+        QStringList offered, errors;
+        QString name, chosen;
+        d.saveFileName = [&](QWidget *, const QString &, const QStringList &filters, QString *filter) {
+            offered = filters;
+            *filter = chosen;
+            return dir.filePath(name);
+        };
+        d.error = [&](QWidget *, const QString &message) { errors << message; };
+        w.setDialogs(d);
+        name = QStringLiteral("a.json");
+        chosen = reportFileFilter();
+        w.save();
+        name = QStringLiteral("b");
+        chosen = QStringLiteral("Структура: JSON (*.json)");
+        w.save();
+        name = QStringLiteral("c.csv");
+        w.save();
+        QCOMPARE(offered, QStringList({reportFileFilter(), QStringLiteral("Документ PDF (*.pdf)"),
+                                       QStringLiteral("Структура: JSON (*.json)"), QStringLiteral("Структура: CSV (*.csv)")}));
+        QCOMPARE(written, QStringList({"json " + dir.filePath("a.json"), "json " + dir.filePath("b.json"),
+                                       "csv " + dir.filePath("c.csv")}));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors[0].contains(QStringLiteral("нет места на диске")));
+        QVERIFY(!QFile::exists(dir.filePath("a.zrep")));
+    }
+
     void loadOpensAReportFile()
     {
         QTemporaryDir dir;

@@ -1,0 +1,92 @@
+// zorvik --export over many tables: the corpus of bench_build (10,000 tables, about 225,000
+// fields, one folder) is built plainly, as Do it builds it, and then exported as JSON and as
+// HTML (the documenting build, the page written whole); each export should take at most twice
+// the plain build.
+//   bench_export [TABLES]          default 10000
+#include "benchutil.h"
+#include "corpus.h"
+#include "catalogue/documentation.h"
+#include "export/structure.h"
+#include "tables/codepage.h"
+#include "tables/table.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+int main(int argc, char **argv)
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
+    fs::path scratch = fs::temp_directory_path() / ("zorvik-export-bench-" + std::to_string(::getpid()));
+    fs::create_directories(scratch / "Data");
+    fs::create_directories(scratch / "tables");
+    const uint8_t ldid = tables::codepage::languageDriverFor(1251);
+    tables::createDbaseTable((scratch / "Data").string() + "/", "ZORMain.dbf", catalogue::mainColumns(), {{"ZORID", "ZORID"}}, ldid);
+    tables::createDbaseTable((scratch / "Data").string() + "/", "ZORDet.dbf", catalogue::detailColumns(), {{"ZOR_ID", "ZOR_ID"}}, ldid);
+    std::mt19937 rng(12345);
+    std::vector<std::string> names, folders;
+    long totalFields = 0;
+    const std::string folder = (scratch / "tables").string() + "/";
+    for (int i = 0; i < count; ++i) {
+        int fields = 5 + int(rng() % 36);
+        totalFields += fields;
+        names.push_back("T" + std::to_string(i) + ".DBF");
+        folders.push_back(folder);
+        makeTable(folder + names.back(), fields, rng);
+    }
+    fs::current_path(scratch);
+    std::printf("corpus: %d tables, %ld fields, in one folder\n", count, totalFields);
+
+    tables::Table Current, MainData, TablesData;
+    tables::DataSource DataSource2;
+    Host host;
+    catalogue::setUp(MainData, TablesData, DataSource2);
+    catalogue::open(MainData, TablesData, host);
+    double bestBuild = 1e9, bestJson = 1e9, bestHtml = 1e9;
+    const int rounds = 5;
+    for (int round = 1; round <= rounds; ++round) {
+        auto t0 = Clock::now();
+        catalogue::build(Current, MainData, TablesData, DataSource2, names, folders);
+        const double build = since(t0);
+        auto t9 = Clock::now();
+        for (int i = 0; i < count; ++i)
+            tables::describeTable(folders[size_t(i)] + names[size_t(i)]);
+        const double describing = since(t9);
+        double times[2], documenting[2], rendering[2];
+        size_t sizes[2];
+        const exporter::Format formats[2] = {exporter::Format::Json, exporter::Format::Html};
+        const char *files[2] = {"out.json", "out.html"};
+        for (int k = 0; k < 2; ++k) {
+            auto t1 = Clock::now();
+            const auto described = catalogue::buildDocumented(Current, MainData, TablesData, DataSource2, names, folders);
+            documenting[k] = since(t1);
+            auto t2 = Clock::now();
+            const std::string bytes = exporter::render(formats[k], described);
+            rendering[k] = since(t2);
+            exporter::writeWhole(files[k], bytes);
+            times[k] = since(t1);
+            sizes[k] = bytes.size();
+        }
+        std::printf("round %d: plain build %.3f s | --export out.json %.3f s (%.2fx, limit 2.00x, %.1f MB) | "
+                    "--export out.html %.3f s (%.2fx, limit 2.00x, %.1f MB)\n",
+                    round, build, times[0], times[0] / build, sizes[0] / 1e6, times[1], times[1] / build, sizes[1] / 1e6);
+        bestBuild = std::min(bestBuild, build);
+        bestJson = std::min(bestJson, times[0]);
+        bestHtml = std::min(bestHtml, times[1]);
+        std::printf("         describing alone (open, describe, close) %.3f s\n", describing);
+        std::printf("         of which the documenting build %.3f / %.3f s, writing the text %.3f / %.3f s, "
+                    "the file %.3f / %.3f s\n", documenting[0], documenting[1], rendering[0], rendering[1],
+                    times[0] - documenting[0] - rendering[0], times[1] - documenting[1] - rendering[1]);
+    }
+    std::printf("best of %d rounds (the machine is shared): plain build %.3f s | --export out.json %.3f s = %.2fx "
+                "(limit 2.00x) | --export out.html %.3f s = %.2fx (limit 2.00x)\n",
+                rounds, bestBuild, bestJson, bestJson / bestBuild, bestHtml, bestHtml / bestBuild);
+    Current.Close();
+    MainData.Close();
+    TablesData.Close();
+    fs::current_path(fs::temp_directory_path());
+    fs::remove_all(scratch);
+    return 0;
+}
