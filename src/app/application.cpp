@@ -28,7 +28,7 @@ bool installQtTranslations()
     return false;
 }
 
-int run(const QStringList &files, Dialogs &dialogs, const QList<int> &codePages)
+int run(const QStringList &files, Dialogs &dialogs, const QList<int> &codePages, bool openWith)
 {
     try {
         // Folders named are searched before the window opens; a cancelled search lists nothing.
@@ -38,9 +38,12 @@ int run(const QStringList &files, Dialogs &dialogs, const QList<int> &codePages)
         for (size_t from : intake.named)
             chosen << (qsizetype(from) < codePages.size() ? codePages[qsizetype(from)] : 0);
         chooseCodePages(fromPaths(intake.paths), chosen);
-        TZORViewForm ZORViewForm(dialogs, intake.cancelled ? QStringList() : fromPaths(intake.paths));
+        const QStringList found = intake.cancelled ? QStringList() : fromPaths(intake.paths);
+        TZORViewForm ZORViewForm(dialogs, openWith ? QStringList() : found);
         if (ZORViewForm.terminateRequested())
             return EXIT_FAILURE;
+        if (openWith)
+            ZORViewForm.openWith(found);
         ZORViewForm.show();
         if (!intake.notes.empty())
             dialogs.message(&ZORViewForm, selection::intakeSummary(intake));

@@ -19,6 +19,7 @@ void chooseCodePages(const QStringList &files, const QList<int> &codePages);
 // exit status: 0 after Exit, non-zero when the start-up failed. A QApplication must exist.
 // Folders among `files` are searched; `codePages[i]` is the code page chosen for `files[i]`
 // (0: none) and holds for every table found for it.
-int run(const QStringList &files, Dialogs &dialogs, const QList<int> &codePages = {});
+// With `openWith` the files come from the desktop ("Open with") and are listed as a confirmed Add.
+int run(const QStringList &files, Dialogs &dialogs, const QList<int> &codePages = {}, bool openWith = false);
 
 } // namespace app

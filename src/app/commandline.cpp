@@ -45,6 +45,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
             }
             line.action = CommandLine::ExportCsv;
             line.csv = arguments[++i];
+        } else if (options && argument == u"--open") {
+            line.open = true;
         } else if (options && argument == u"--") {
             options = false;
         } else if (options && (argument == u"-h" || argument == u"--help" || argument == u"-?")) {
@@ -94,6 +96,9 @@ QString helpText()
         "                 есть ошибки или замечания, 2 -- неверная команда или файл не записан\n"
         "  --codepage КС  кодовая страница таблиц, названных после неё: auto, 866, 1251,\n"
         "                 koi8-r, 437, 850, 852, 1250, 1252, utf-8\n"
+        "  --open         таблицы открыты из файлового менеджера («Открыть с помощью»):\n"
+        "                 они попадают в список как выбранные кнопкой «Добавить», и\n"
+        "                 «Посмотреть» показывает их сразу\n"
         "  -h, --help     эта справка\n"
         "  -v, --version  версия программы\n"
         "  --             всё дальнейшее -- имена таблиц\n"
@@ -111,6 +116,8 @@ QString helpText()
         "                 or .csv); exit 0 all clean, 1 written with errors or findings, 2 not\n"
         "                 written or a wrong command line\n"
         "  --codepage CP  code page of the tables named after it (auto, 866, 1251, koi8-r, ...)\n"
+        "  --open         the tables come from a file manager (\"Open with\"): listed as if\n"
+        "                 picked with Add, so View shows them at once\n"
         "  -h, --help     this help;  -v, --version  the version\n");
 }
 

@@ -14,6 +14,7 @@ struct CommandLine {
     QString pdf;            // ExportPdf: the file to write the report to
     QString csv;            // ExportCsv: the file to write the records of the one table in `files` to
     QString exportFile;     // ExportStructure: the file to write the tables' structure to
+    bool open = false;      // "--open": the files come from the desktop ("Open with"), as a confirmed Add
     QString problem;        // Invalid: what is wrong with the command line
 };
 
@@ -22,7 +23,8 @@ struct CommandLine {
 // tables without a window and writes its report to OUT; "--export OUT" writes the tables'
 // complete structure to OUT instead; "--csv OUT TABLE" writes the records of one table to OUT.
 // A folder among the tables stands for the tables in it and below it. "--codepage CP" sets the code page of every table named
-// after it ("auto" goes back to the tables' own).
+// after it ("auto" goes back to the tables' own). "--open" takes the files as the desktop hands
+// them over (a file manager's "Open with"): on the list as if picked with Add.
 CommandLine parseCommandLine(const QStringList &arguments);
 
 QString helpText();

@@ -90,9 +90,11 @@ int main(int argc, char *argv[])
 
     QApplication application(argc, argv);
     setNames();
+    // The desktop entry the window belongs to (its icon and name in a Wayland session's panel).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.zorvik"));
     app::installQtTranslations();
     // Arguments again, now without those the GUI took for itself (-platform, -style ...).
     const app::CommandLine line = app::parseCommandLine(QApplication::arguments().mid(1));
     app::QtDialogs dialogs;
-    return app::run(line.files, dialogs, line.codePages);
+    return app::run(line.files, dialogs, line.codePages, line.open);
 }

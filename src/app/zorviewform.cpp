@@ -422,6 +422,15 @@ bool TZORViewForm::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+void TZORViewForm::openWith(const QStringList &files)
+{
+    if (files.isEmpty())
+        return;
+    for (const QString &file : files)
+        appendToPickList(file);
+    FilesChosen = true;
+}
+
 // Dialogs on Windows give forward slashes; the folder is kept with the native separator.
 void TZORViewForm::appendToPickList(const QString &path)
 {

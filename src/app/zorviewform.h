@@ -47,6 +47,10 @@ public:
     TZORViewForm(app::Dialogs &dialogs, const QStringList &files, QWidget *parent = nullptr);
     ~TZORViewForm() override;
 
+    // Tables the desktop opens with the program (a file manager's "Open with"): listed as a
+    // confirmed Add, so View works on them at once. Nothing to list leaves FilesChosen alone.
+    void openWith(const QStringList &files);
+
     void setCompactHeight();
     void setFullHeight();
 

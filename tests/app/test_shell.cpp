@@ -42,6 +42,33 @@ private slots:
             QCOMPARE(line.files, files);
     }
 
+    // "--open" marks the files as handed over by the desktop; without it they are plain
+    // command-line files. It is an option only before "--".
+    void openOption_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QStringList>("files");
+
+        QTest::newRow("plain files") << QStringList{"/d/a.dbf"} << false << QStringList{"/d/a.dbf"};
+        QTest::newRow("--open before the files") << QStringList{"--open", "/d/a.dbf", "/e/b.db"} << true
+                                                 << QStringList{"/d/a.dbf", "/e/b.db"};
+        QTest::newRow("--open after them") << QStringList{"/d/a.dbf", "--open"} << true << QStringList{"/d/a.dbf"};
+        QTest::newRow("--open alone") << QStringList{"--open"} << true << QStringList{};
+        QTest::newRow("--open after -- is a file") << QStringList{"--", "--open"} << false << QStringList{"--open"};
+    }
+
+    void openOption()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, open);
+        QFETCH(QStringList, files);
+        const CommandLine line = app::parseCommandLine(arguments);
+        QCOMPARE(line.action, CommandLine::Run);
+        QCOMPARE(line.open, open);
+        QCOMPARE(line.files, files);
+    }
+
     void errorText_data()
     {
         QTest::addColumn<QString>("message");

@@ -799,6 +799,61 @@ private slots:
         QCOMPARE(shows.count, 0);
     }
 
+    // Tables opened from a file manager ("Open with", the run's `openWith`) are listed as a
+    // confirmed Add: View shows the selected one at once. A start from the menu hands over no
+    // files and leaves View waiting for an Add, as does a plain command line.
+    void openWith_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<bool>("openWith");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<bool>("viewed");
+
+        const QStringList two{"tables/ZORMain.dbf", "tables/ZORDet.dbf"};
+        QTest::newRow("two tables opened with Zorvik") << two << true << QStringList{"ZORMain.dbf", "ZORDet.dbf"} << true;
+        QTest::newRow("a start from the menu") << QStringList{} << true << QStringList{} << false;
+        QTest::newRow("the same tables on a plain command line") << two << false
+                                                                 << QStringList{"ZORMain.dbf", "ZORDet.dbf"} << false;
+    }
+
+    void openWith()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(bool, openWith);
+        QFETCH(QStringList, names);
+        QFETCH(bool, viewed);
+        Workspace workspace;
+        for (QString &file : files)
+            file = workspace.path(file);
+        ScriptedDialogs dialogs;
+        QStringList listed;
+        bool chosen = !viewed, opened = !viewed;
+        QString folder;
+        whenRunning([&] {
+            TZORViewForm *form = shownForm();
+            if (!form || !form->isVisible()) {
+                QCoreApplication::exit(99);
+                return;
+            }
+            listed = items(form->ListBox1);
+            chosen = FilesChosen;
+            form->ListBox1->setCurrentRow(0);
+            form->Button4->click();
+            opened = form->Current.Active();
+            folder = QString::fromStdString(form->Current.DatabaseName);
+            form->Button2->click();
+        });
+
+        QCOMPARE(app::run(files, dialogs, {}, openWith), 0);
+        QCOMPARE(listed, names);
+        QCOMPARE(chosen, viewed);
+        QCOMPARE(opened, viewed);
+        if (viewed)
+            QCOMPARE(folder, workspace.folder("tables"));
+        QCOMPARE(dialogs.errors, QStringList{});
+        QVERIFY(dialogs.opened.isEmpty());
+    }
+
     // Exit, here while a table is shown in the grid, ends the run normally.
     void exit()
     {
