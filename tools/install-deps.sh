@@ -12,6 +12,7 @@ packages=(
   poppler-utils
   python3 python3-dbfread python3-dbf
   clang libclang-rt-14-dev
+  dpkg-dev lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin xdg-utils file man-db
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# Builds Zorvik and runs every test: the full build with all tests, then the table engine and
-# catalogue tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds Zorvik and runs every test: the full build with all tests, the Debian package made from
+# it and tried out, then the table engine and catalogue tests once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build build -j"$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$jobs"
+
+# The Debian package from that build: lintian, installed, tried through the launcher, removed.
+if [ "$(id -u)" -eq 0 ]; then
+  bash tools/package-check.sh build
+else
+  echo "package check skipped: installing the package needs root"
+fi
 
 # Any sanitizer report stops the program with a non-zero status, so ctest fails on it.
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1
