@@ -12,7 +12,7 @@ build=$(readlink -f "${1:-build}")
 # The package installs under /usr; only the install rules change with the prefix, nothing is
 # compiled again.
 cmake -S . -B "$build" -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build "$build" -j"${JOBS:-2}" --target zorvik desktop_files >"$build/package-build.log" 2>&1 || {
+cmake --build "$build" -j"${JOBS:-2}" --target zorvik desktop_files desktop_mimetype >"$build/package-build.log" 2>&1 || {
     cat "$build/package-build.log"; exit 1; }
 rm -f "$build"/zorvik_*.deb
 (cd "$build" && cpack -G DEB >>"$build/package-build.log" 2>&1) || { cat "$build/package-build.log"; exit 1; }
@@ -45,7 +45,7 @@ check "the manual page explains every option zorvik --help names" \
 
 # The installed launcher and files, by the same scripts the test suite runs on a staging folder.
 bash tests/desktop/launcher.sh /usr/bin/zorvik-launch tests/fixtures || fail=1
-bash tests/desktop/validate.sh /usr tests/fixtures --system || fail=1
+bash tests/desktop/validate.sh /usr tests/fixtures "$build/tests/desktop/desktop_mimetype" --system || fail=1
 
 # The sample tables' report to PDF from another folder, with a fresh home, as a user would.
 mkdir -p "$work/home" "$work/elsewhere"
@@ -54,9 +54,10 @@ status=0
  HOME=$work/home env -u DISPLAY -u XDG_DATA_HOME zorvik-launch --pdf report.pdf tables/*.dbf tables/*.DB 2>"$work/err.txt") || status=$?
 pages=$(pdfinfo "$work/elsewhere/report.pdf" 2>/dev/null | sed -n 's/^Pages: *//p')
 check "zorvik-launch --pdf over the sample tables: exit status 0" '[ $status -eq 0 ] && [ "${pages:-0}" -ge 1 ]'
-check "the menu entry is registered for Paradox and dBASE tables" \
+check "the menu entry is registered for Paradox and dBASE tables (\"Open with\")" \
     'grep -q "^application/x-paradox=.*org.example.zorvik.desktop" /usr/share/applications/mimeinfo.cache &&
-     grep -q "^application/x-dbf=.*org.example.zorvik.desktop" /usr/share/applications/mimeinfo.cache'
+     grep -q "^application/x-dbf=.*org.example.zorvik.desktop" /usr/share/applications/mimeinfo.cache &&
+     [ "$(HOME=$work/home xdg-mime query default application/x-paradox)" = org.example.zorvik.desktop ]'
 
 remove
 check "nothing left after removal" \

@@ -2,11 +2,12 @@
 # The installed desktop files: the menu entry and the AppStream metadata pass their validators,
 # Paradox tables get their own file type while SQLite databases named *.db keep theirs, every
 # icon has its size, and the manual page renders without warnings.
-#   validate.sh PREFIX FIXTURES [--system]
-# PREFIX is where Zorvik was installed (a staging folder, or /usr). The file types are looked up
-# in a database made from PREFIX's MIME package, or with --system in the system's own.
+#   validate.sh PREFIX FIXTURES MIMETYPE [--system]
+# PREFIX is where Zorvik was installed (a staging folder, or /usr); MIMETYPE is the test program
+# that asks Qt's MIME database. The file types are looked up in a database made from PREFIX's
+# MIME package, or with --system in the system's own.
 set -u
-prefix=$(readlink -f "$1") fixtures=$(readlink -f "$2") system=${3:-}
+prefix=$(readlink -f "$1") fixtures=$(readlink -f "$2") mimetype=$(readlink -f "$3") system=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export HOME=$work/home
@@ -43,12 +44,16 @@ if [ "$system" != --system ]; then
     update-mime-database "$work/xdg/mime" >/dev/null 2>&1
     export XDG_DATA_HOME=$work/xdg
 fi
-type_of() { gio info -a standard::content-type "$work/files/$1" | sed -n 's/^ *standard::content-type: //p'; }
-for f in alltypes.db date35.db date5.db AREACODE.DB paradox-without-extension; do
-    check "$f is a Paradox table" '[ "$(type_of "$f")" = application/x-paradox ]'
+# As GLib (GNOME's file manager, gio) and Qt (KDE's) see them.
+gio_type() { gio info -a standard::content-type "$work/files/$1" | sed -n 's/^ *standard::content-type: //p'; }
+qt_type() { "$mimetype" "$work/files/$1" | sed 's/.* //'; }
+for by in gio qt; do
+    for f in alltypes.db date35.db date5.db AREACODE.DB paradox-without-extension; do
+        check "$by: $f is a Paradox table" '[ "$(${by}_type "$f")" = application/x-paradox ]'
+    done
+    check "$by: sqlite.db is a SQLite database" '[ "$(${by}_type sqlite.db)" = application/vnd.sqlite3 ]'
+    check "$by: cp866.dbf is a dBASE table" '[ "$(${by}_type cp866.dbf)" = application/x-dbf ]'
 done
-check "sqlite.db is a SQLite database" '[ "$(type_of sqlite.db)" = application/vnd.sqlite3 ]'
-check "cp866.dbf is a dBASE table" '[ "$(type_of cp866.dbf)" = application/x-dbf ]'
 check "xdg-mime tells them apart too" \
     '[ "$(XDG_CURRENT_DESKTOP=GNOME xdg-mime query filetype "$work/files/alltypes.db")" = application/x-paradox ] &&
      [ "$(XDG_CURRENT_DESKTOP=GNOME xdg-mime query filetype "$work/files/sqlite.db")" = application/vnd.sqlite3 ]'
