@@ -26,10 +26,12 @@ for size in 16 22 24 32 48 64 128 256; do
     check "icon ${size}x$size" \
         'file -b "$prefix/share/icons/hicolor/${size}x$size/apps/zorvik.png" | grep -q "^PNG image data, $size x $size, 8-bit/color RGBA"'
 done
-check "the manual page renders without warnings" \
-    'LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$prefix/share/man/man1/zorvik.1.gz" 2>&1 >/dev/null | tee "$work/man.txt" | [ ! -s "$work/man.txt" ]'
-check "zorvik-launch has the same page" \
-    '[ "$(readlink "$prefix/share/man/man1/zorvik-launch.1.gz")" = zorvik.1.gz ]'
+for man in man1 ru/man1; do
+    page=$prefix/share/man/$man/zorvik.1.gz
+    check "the manual page $man/zorvik.1 renders without warnings" \
+        'LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null | tee "$work/man.txt" | [ ! -s "$work/man.txt" ]'
+    check "zorvik-launch has the same page" '[ "$(readlink "$prefix/share/man/$man/zorvik-launch.1.gz")" = zorvik.1.gz ]'
+done
 
 # File types: Paradox tables of several versions, and a SQLite database, a text and random bytes
 # all named .db.
