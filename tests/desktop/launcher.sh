@@ -12,7 +12,7 @@ trap '[ -n "$first" ] && kill "$first" 2>/dev/null; rm -rf "$work"' EXIT
 export HOME=$work/home
 unset XDG_DATA_HOME DISPLAY WAYLAND_DISPLAY
 mkdir -p "$HOME" "$work/caller"
-cd "$work/caller"
+cd "$work/caller" || exit 1
 fail=0
 check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
 catalogue="ZORMain.dbf ZORMAIN.MDX ZORDet.dbf ZORDET.MDX"
