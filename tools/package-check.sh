@@ -19,9 +19,11 @@ rm -f "$build"/zorvik_*.deb
 deb=$(ls "$build"/zorvik_*.deb)
 echo "package: $deb"
 
-# lintian: errors fail; the warnings left are listed (and explained in the README).
-lintian --fail-on error "$deb" || {
-    echo "FAIL: lintian reports errors"; exit 1; }
+# lintian: an error fails the check; warnings and notes are shown.
+lintian_status=0
+lintian_report=$(lintian --fail-on error --display-info "$deb" 2>&1) || lintian_status=$?
+grep -v "^running with root privileges" <<<"$lintian_report" || true
+[ $lintian_status -eq 0 ] || { echo "FAIL: lintian reports errors"; exit 1; }
 
 export DEBIAN_FRONTEND=noninteractive
 removed=0
