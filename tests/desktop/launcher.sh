@@ -9,7 +9,7 @@ launch=$(readlink -f "$1") fixtures=$(readlink -f "$2")
 work=$(mktemp -d)
 first=
 trap '[ -n "$first" ] && kill "$first" 2>/dev/null; rm -rf "$work"' EXIT
-export HOME=$work/home
+export HOME="$work/домашняя папка"   # blanks and Cyrillic in the data folder's path too
 unset XDG_DATA_HOME DISPLAY WAYLAND_DISPLAY
 mkdir -p "$HOME" "$work/caller"
 cd "$work/caller" || exit 1
@@ -49,8 +49,8 @@ check "a missing file is copied again" '[ -s "$data/ZORMAIN.MDX" ]'
 rm -r "$data"
 
 # XDG_DATA_HOME, when absolute, is where the folder goes; a relative one is ignored.
-XDG_DATA_HOME=$work/xdg "$launch" --pdf xdg.pdf alltypes.db 2>err.txt
-check "an absolute XDG_DATA_HOME is used" '[ $? -eq 0 ] && [ -s "$work/xdg/zorvik/Data/ZORMain.dbf" ] && [ -s xdg.pdf ]'
+XDG_DATA_HOME="$work/x d g" "$launch" --pdf xdg.pdf alltypes.db 2>err.txt
+check "an absolute XDG_DATA_HOME is used" '[ $? -eq 0 ] && [ -s "$work/x d g/zorvik/Data/ZORMain.dbf" ] && [ -s xdg.pdf ]'
 XDG_DATA_HOME=relative "$launch" --pdf rel.pdf alltypes.db 2>err.txt
 check "a relative XDG_DATA_HOME is ignored" '[ $? -eq 0 ] && [ ! -e relative ] && [ -s "$data/ZORMain.dbf" ]'
 
