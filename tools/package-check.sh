@@ -61,6 +61,22 @@ check "the menu entry is registered for Paradox and dBASE tables (\"Open with\")
      grep -q "^application/x-dbf=.*org.example.zorvik.desktop" /usr/share/applications/mimeinfo.cache &&
      [ "$(HOME=$work/home xdg-mime query default application/x-paradox)" = org.example.zorvik.desktop ]'
 
+# The menu entry started as a file manager starts it for "Open with" on a table named relative
+# to its folder (gio launch runs the entry's Exec line): the program gets the table as an
+# absolute path with --open and runs in the desktop's folder.
+mkdir -p "$work/home2"
+(cd "$work/elsewhere" && HOME=$work/home2 QT_QPA_PLATFORM=offscreen \
+    gio launch /usr/share/applications/org.example.zorvik.desktop tables/ALLTYPES.DB 2>/dev/null) || true
+started=
+for _ in $(seq 100); do
+    started=$(pgrep -f -x -- "/usr/bin/zorvik --open $work/elsewhere/tables/ALLTYPES.DB" || true)
+    [ -n "$started" ] && break
+    sleep 0.1
+done
+check "\"Open with\" through the menu entry: zorvik --open with the absolute path, in ~/.local/share/zorvik" \
+    '[ -n "$started" ] && [ "$(readlink "/proc/$started/cwd")" = "$work/home2/.local/share/zorvik" ]'
+[ -z "$started" ] || kill "$started"
+
 remove
 check "nothing left after removal" \
     '[ ! -e /usr/bin/zorvik ] && [ ! -e /usr/bin/zorvik-launch ] && [ ! -e /usr/share/zorvik ] &&
