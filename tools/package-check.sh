@@ -56,6 +56,14 @@ status=0
  HOME=$work/home env -u DISPLAY -u XDG_DATA_HOME zorvik-launch --pdf report.pdf tables/*.dbf tables/*.DB 2>"$work/err.txt") || status=$?
 pages=$(pdfinfo "$work/elsewhere/report.pdf" 2>/dev/null | sed -n 's/^Pages: *//p')
 check "zorvik-launch --pdf over the sample tables: exit status 0" '[ $status -eq 0 ] && [ "${pages:-0}" -ge 1 ]'
+# The complete structure of a folder of fixture tables, the same way.
+status=0
+(cd "$work/elsewhere" && cp -r "$source/tests/fixtures/real/paradox" paradox &&
+ HOME=$work/home env -u DISPLAY -u XDG_DATA_HOME zorvik-launch --export "structure.json" paradox/*.DB paradox/*.db \
+     2>"$work/err.txt") || status=$?
+tables_in() { python3 -c 'import json, sys; print(len(json.load(open(sys.argv[1], encoding="utf-8"))["tables"]))' "$1"; }
+check "zorvik-launch --export over a fixture folder: every table in the JSON, exit status 0 or 1 (findings)" \
+    '[ $status -le 1 ] && [ "$(tables_in "$work/elsewhere/structure.json")" -eq "$(ls "$work/elsewhere/paradox" | grep -ic "\.db$")" ]'
 check "the menu entry is registered for Paradox and dBASE tables (\"Open with\")" \
     'grep -q "^application/x-paradox=.*org.example.zorvik.desktop" /usr/share/applications/mimeinfo.cache &&
      grep -q "^application/x-dbf=.*org.example.zorvik.desktop" /usr/share/applications/mimeinfo.cache &&

@@ -54,6 +54,12 @@ check "an absolute XDG_DATA_HOME is used" '[ $? -eq 0 ] && [ -s "$work/x d g/zor
 XDG_DATA_HOME=relative "$launch" --pdf rel.pdf alltypes.db 2>err.txt
 check "a relative XDG_DATA_HOME is ignored" '[ $? -eq 0 ] && [ ! -e relative ] && [ -s "$data/ZORMain.dbf" ]'
 
+# The program's options after which comes a file name are made absolute, other values are not.
+"$launch" --export "structure out.json" --codepage 866 "sub dir/Таблицы/клиенты 866.dbf" 2>err.txt
+status=$?
+check "--export: the file lands in the caller's folder, --codepage's value passes unchanged" \
+    '[ $status -le 1 ] && grep -q "клиенты 866.dbf" "structure out.json"'
+
 # A table that is missing is reported with the absolute name it was given.
 "$launch" --pdf bad.pdf gone.dbf 2>err.txt
 check "a missing table: its absolute name in the message" \
