@@ -14,7 +14,10 @@
 #include <QTextStream>
 
 #include <cstdio>
-#include <unistd.h>
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+#include <unistd.h> // getuid, for the runtime folder of a session without a desktop
+#endif
 
 namespace {
 
