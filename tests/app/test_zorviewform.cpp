@@ -73,6 +73,19 @@ public:
 
 const QStringList catalogueFiles{"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"};
 
+// The four catalogue files as shipped, made once per run as mkcatalogue makes them: never the
+// source tree's Data/, which a run of the tool there may have filled.
+QString shippedCatalogue()
+{
+    static QTemporaryDir made;
+    static const bool written = [] {
+        catalogue::createFiles(made.path().toStdString());
+        return true;
+    }();
+    (void)written;
+    return made.path() + '/';
+}
+
 // A temporary working folder for one test. "tables/" holds copies of the catalogue files to
 // pick: real dBASE tables with no rows.
 class Workspace {
@@ -93,7 +106,7 @@ public:
         QDir().mkpath(to);
         for (const QString &file : files) {
             const QString target = to + '/' + file;
-            QVERIFY(QFile::copy(QStringLiteral(ZORVIK_SOURCE_DIR "/Data/") + file, target));
+            QVERIFY(QFile::copy(shippedCatalogue() + file, target));
             QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
         }
     }

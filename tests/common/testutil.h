@@ -36,6 +36,23 @@ private:
     fs::path path_;
 };
 
+// Makes `folder` the working folder for the life of the object; the one before comes back
+// however the test ends, so a failing test leaves no folder change to the next.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const fs::path &folder) : previous_(fs::current_path()) { fs::current_path(folder); }
+    ~WorkingFolder()
+    {
+        std::error_code ec;
+        fs::current_path(previous_, ec);
+    }
+    WorkingFolder(const WorkingFolder &) = delete;
+    WorkingFolder &operator=(const WorkingFolder &) = delete;
+
+private:
+    fs::path previous_;
+};
+
 inline std::string fixture(const std::string &rel) { return std::string(ZORVIK_FIXTURES) + "/" + rel; }
 
 inline void copy(const std::string &from, const std::string &to)
@@ -55,6 +72,30 @@ inline void writeAll(const std::string &path, const std::vector<unsigned char> &
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
 }
+
+// A folder of its own for one test, removed afterwards, with fixtures copied into it.
+class Scratch {
+public:
+    std::string folder() const { return dir_.str(); }
+    std::string path(const std::string &name) const { return dir_.str() + name; }
+    // Copies a fixture (relative to the fixtures folder) here under `name`, lets `edit` change
+    // its bytes, and returns the new path. The copy is writable whatever the fixture's mode.
+    template <typename Edit>
+    std::string copy(const std::string &from, const std::string &name, Edit edit) const
+    {
+        std::vector<unsigned char> bytes = readAll(fixture(from));
+        edit(bytes);
+        writeAll(path(name), bytes);
+        return path(name);
+    }
+    std::string copy(const std::string &from, const std::string &name) const
+    {
+        return copy(from, name, [](std::vector<unsigned char> &) {});
+    }
+
+private:
+    TempDir dir_;
+};
 
 // Runs a shell command; returns its standard output, and its exit status in `status`.
 inline std::string run(const std::string &command, int *status = nullptr)
