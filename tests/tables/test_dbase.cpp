@@ -1,6 +1,7 @@
 // The dBASE-family reader: the field list of every dBASE fixture, value decoding of each native
 // kind (from fixture cells and from bytes written here), memo files, code pages, and damaged
 // files made by corrupting copies of the fixtures.
+#include "allocation.h"
 #include "testutil.h"
 #include "tables/codepage.h"
 #include "tables/dbffile.h"
@@ -29,28 +30,11 @@ namespace fs = std::filesystem;
 using tables::DbfFile;
 using tables::Value;
 
-// The largest single allocation since the last reset: a damaged header must not make the
-// reader allocate what the header claims instead of what the file holds.
-namespace {
-std::atomic<size_t> largestAllocation{0};
-}
-
-void *operator new(size_t n)
-{
-    size_t seen = largestAllocation.load(std::memory_order_relaxed);
-    while (n > seen && !largestAllocation.compare_exchange_weak(seen, n, std::memory_order_relaxed)) {
-    }
-    if (void *p = std::malloc(n ? n : 1))
-        return p;
-    throw std::bad_alloc();
-}
-// Not inlined: the compiler would otherwise see free() meet memory from operator new.
-[[gnu::noinline]] void operator delete(void *p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void *p, size_t) noexcept { std::free(p); }
-
 namespace {
 
 using testutil::fixture;
+using testutil::largestAllocation;
+using testutil::Scratch;
 using testutil::readAll;
 using testutil::writeAll;
 
@@ -97,26 +81,6 @@ std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t
     return a;
 }
 
-// A folder of its own for each test, removed afterwards.
-class Scratch {
-public:
-    Scratch()
-    {
-        std::string tmpl = (fs::path(testing::TempDir()) / "dbaseXXXXXX").string();
-        dir_ = mkdtemp(tmpl.data());
-    }
-    ~Scratch() { fs::remove_all(dir_); }
-    std::string path(const std::string &name) const { return dir_ + "/" + name; }
-    std::string copy(const std::string &from, const std::string &name) const
-    {
-        fs::copy_file(fixture(from), path(name));
-        fs::permissions(path(name), fs::perms::owner_write, fs::perm_options::add);
-        return path(name);
-    }
-
-private:
-    std::string dir_;
-};
 
 // "2024-03-15" for a day number (1 = 0001-01-01).
 std::string civil(int64_t day)
@@ -156,7 +120,7 @@ std::string describe(const Value &v)
                       (long long)(v.ms / 60000 % 60), (long long)(v.ms / 1000 % 60), (long long)(v.ms % 1000));
         return "datetime:" + civil(v.integer) + buf;
     case Value::Kind::Binary: return "binary:" + std::to_string(v.size);
-    case Value::Kind::Missing: return "missing";
+    case Value::Kind::Missing: return "missing:" + v.text;
     }
     return "?";
 }
@@ -351,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(
         CellCase{"dbase/vfp_varlen.dbf", 1, "BLOBW", "null"},
         CellCase{"real/dbase/dbase_30.dbf", 0, "CLASSES", "memo:Domestic Life\r\nWeddings\r\n"},
         // No .dbt beside the table: the memo cells say so, the rest reads.
-        CellCase{"real/dbase/dbase_83_missing_memo.dbf", 0, "DESC", "missing"},
+        CellCase{"real/dbase/dbase_83_missing_memo.dbf", 0, "DESC", "missing:нет файла примечаний «dbase_83_missing_memo.dbt»"},
         CellCase{"real/dbase/dbase_83_missing_memo.dbf", 0, "NAME", "text:Assorted Petits Fours"}),
     [](const testing::TestParamInfo<CellCase> &i) { return "case" + std::to_string(i.index); });
 
@@ -518,6 +482,63 @@ INSTANTIATE_TEST_SUITE_P(
         ByteCase{"VfpVarbinaryShort", 0x30, 'Q', 6, 0, 0x04, {1, 2, 0, 0, 0, 2}, "binary:2", 0x01}),
     [](const testing::TestParamInfo<ByteCase> &i) { return i.param.what; });
 
+// ---------------------------------------------------------------- field kinds
+
+// Each native kind as a one-field table built from bytes: the type code the engine presents it
+// with, and the size the catalogue stores (the README's table of kinds, row by row).
+struct KindCase {
+    std::string what;
+    uint8_t version;
+    char type;
+    int width;
+    int decimals;
+    tables::FieldType presented;
+    int size;
+};
+
+void PrintTo(const KindCase &c, std::ostream *os) { *os << c.what; }
+
+class FieldKind : public testing::TestWithParam<KindCase> {};
+
+TEST_P(FieldKind, IsPresentedWithItsCodeAndSize)
+{
+    const KindCase &c = GetParam();
+    Scratch dir;
+    writeAll(dir.path("t.dbf"), oneFieldTable(c.version, c.type, c.width, c.decimals, 0, {}, -1));
+    DbfFile t(dir.path("t.dbf"), false);
+    ASSERT_EQ(t.fields().size(), 1u);
+    EXPECT_EQ(t.fields()[0].type, c.presented);
+    EXPECT_EQ(t.fields()[0].size, c.size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    dbase, FieldKind,
+    testing::Values(KindCase{"Character", 0x03, 'C', 12, 0, tables::ftString, 12},
+                    KindCase{"VfpVarchar", 0x30, 'V', 9, 0, tables::ftString, 9},
+                    KindCase{"Numeric", 0x03, 'N', 8, 2, tables::ftFloat, 0},
+                    KindCase{"Float", 0x8B, 'F', 10, 3, tables::ftFloat, 0},
+                    KindCase{"VfpDouble", 0x30, 'B', 8, 0, tables::ftFloat, 0},
+                    KindCase{"Level7Double", 0x04, 'O', 8, 0, tables::ftFloat, 0},
+                    KindCase{"VfpInteger", 0x30, 'I', 4, 0, tables::ftInteger, 0},
+                    KindCase{"Level7Long", 0x04, 'I', 4, 0, tables::ftInteger, 0},
+                    KindCase{"VfpCurrency", 0x30, 'Y', 8, 4, tables::ftCurrency, 0},
+                    KindCase{"Date", 0x03, 'D', 8, 0, tables::ftDate, 0},
+                    KindCase{"VfpDateTime", 0x30, 'T', 8, 0, tables::ftDateTime, 0},
+                    KindCase{"Level7Timestamp", 0x04, '@', 8, 0, tables::ftDateTime, 0},
+                    KindCase{"Logical", 0x03, 'L', 1, 0, tables::ftBoolean, 0},
+                    KindCase{"Level7AutoIncrement", 0x04, '+', 4, 0, tables::ftAutoInc, 0},
+                    KindCase{"Memo", 0x83, 'M', 10, 0, tables::ftMemo, 10},
+                    KindCase{"VfpMemo", 0x30, 'M', 4, 0, tables::ftMemo, 4},
+                    KindCase{"Dbase5Binary", 0x8B, 'B', 10, 0, tables::ftBlob, 10},
+                    KindCase{"VfpBlob", 0x30, 'W', 4, 0, tables::ftBlob, 4},
+                    KindCase{"General", 0xF5, 'G', 10, 0, tables::ftDBaseOle, 10},
+                    KindCase{"FoxProPicture", 0xF5, 'P', 10, 0, tables::ftGraphic, 10},
+                    KindCase{"VfpVarbinary", 0x30, 'Q', 6, 0, tables::ftVarBytes, 6},
+                    // A letter no reader knows: "Unknown", size 0, whatever its width.
+                    KindCase{"UnknownLetter", 0x03, 'X', 7, 0, tables::ftUnknown, 0},
+                    KindCase{"UnknownLetterLevel7", 0x04, 'X', 7, 0, tables::ftUnknown, 0}),
+    [](const testing::TestParamInfo<KindCase> &i) { return i.param.what; });
+
 // ---------------------------------------------------------------- records and counts
 
 TEST(dbaseRecords, DeletedOnesAreFlaggedAndStillRead)
@@ -598,7 +619,12 @@ TEST(dbaseMemo, MissingFileGivesMissingCellsAndAWarning)
 
 TEST(dbaseMemo, DamageStaysInsideTheMemoCells)
 {
-    // Each case: a copy of a memo table whose memo file is cut, replaced or pointed past.
+    // Each case: a copy of a memo table whose memo file is cut, replaced or pointed past. The
+    // damaged cells say what is wrong, in the words the grid shows in brackets (the scratch
+    // folder left out of the file names).
+    const std::string kUnreadable = "missing:примечание не читается: Файл ";
+    const std::string kMemoFileUnreadable =
+        "missing:файл примечаний не читается: Файл «db4_memo.dbt»: файл примечаний короче своего заголовка";
     struct Case {
         std::string what, table, memo;
         std::function<void(std::vector<uint8_t> &dbf, std::vector<uint8_t> &memo)> damage;
@@ -607,18 +633,21 @@ TEST(dbaseMemo, DamageStaysInsideTheMemoCells)
     };
     const Case cases[] = {
         {"dBASE IV memo file cut after the first memo", "db4_memo.dbf", "db4_memo.dbt",
-         [](auto &, auto &m) { m.resize(600); }, "NOTES", {"memo:dBASE IV memo one", "missing", "null"}},
+         [](auto &, auto &m) { m.resize(600); }, "NOTES",
+         {"memo:dBASE IV memo one", kUnreadable + "«db4_memo.dbt»: ссылка на блок 2 за концом файла примечаний", "null"}},
         {"dBASE III memo file cut in the second memo", "db3_memo.dbf", "db3_memo.dbt",
          [](auto &, auto &m) { m.resize(1100); }, "NOTES",
-         {"memo:short memo", "memo:" + std::string(1100 - 1024, 'x'), "missing"}},
+         {"memo:short memo", "memo:" + std::string(1100 - 1024, 'x'),
+          kUnreadable + "«db3_memo.dbt»: ссылка на блок 5 за концом файла примечаний"}},
         {"memo file shorter than its header", "db4_memo.dbf", "db4_memo.dbt", [](auto &, auto &m) { m.resize(10); },
-         "NOTES", {"missing", "missing", "null"}},
+         "NOTES", {kMemoFileUnreadable, kMemoFileUnreadable, "null"}},
         {"block number past the end", "db4_memo.dbf", "db4_memo.dbt",
          [](auto &d, auto &) { std::memcpy(d.data() + 225 + 60, "   9999999", 10); }, "NOTES",
-         {"missing", "memo:" + std::string(1000, 'z') + " tail", "null"}},
+         {kUnreadable + "«db4_memo.dbt»: ссылка на блок 9999999 за концом файла примечаний",
+          "memo:" + std::string(1000, 'z') + " tail", "null"}},
         {"block number not a number", "db4_memo.dbf", "db4_memo.dbt",
          [](auto &d, auto &) { std::memcpy(d.data() + 225 + 60, "   12x4   ", 10); }, "NOTES",
-         {"missing", "memo:" + std::string(1000, 'z') + " tail", "null"}},
+         {"missing:повреждена ссылка на примечание: «12x4»", "memo:" + std::string(1000, 'z') + " tail", "null"}},
         {"FoxPro memo length past the end", "fox26_memo.dbf", "fox26_memo.fpt",
          [](auto &d, auto &m) {
              // Record 1's DESCR (header 488, field at 32) names the block; the .fpt header
@@ -627,7 +656,8 @@ TEST(dbaseMemo, DamageStaysInsideTheMemoCells)
              const size_t blockSize = size_t(m[6]) * 256 + m[7];
              m[block * blockSize + 4] = 0x7F;
          },
-         "DESCR", {"missing", "memo:" + std::string(700, 'y'), "null"}},
+         "DESCR", {kUnreadable + "«fox26_memo.fpt»: длина примечания в блоке 4 больше файла",
+                   "memo:" + std::string(700, 'y'), "null"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -639,8 +669,12 @@ TEST(dbaseMemo, DamageStaysInsideTheMemoCells)
         writeAll(dir.path(c.memo), memo);
         DbfFile t(dir.path(c.table), false);
         ASSERT_EQ(t.recordCount(), int64_t(c.expected.size()));
-        for (size_t r = 0; r < c.expected.size(); ++r)
-            EXPECT_EQ(describe(cell(t, int64_t(r), c.field)), c.expected[r]) << "record " << r;
+        for (size_t r = 0; r < c.expected.size(); ++r) {
+            std::string got = describe(cell(t, int64_t(r), c.field));
+            for (size_t at; (at = got.find(dir.folder())) != std::string::npos;)
+                got.erase(at, dir.folder().size());
+            EXPECT_EQ(got, c.expected[r]) << "record " << r;
+        }
         readEverything(t);
     }
 }
@@ -725,7 +759,7 @@ TEST(dbaseCompanions, FoundInAnyLetterCaseAndWhenCreatedLater)
     const std::string table = dir.copy("dbase/db3_memo.dbf", "Notes.DBF");
     {
         DbfFile t(table, false);
-        EXPECT_EQ(describe(cell(t, 0, "NOTES")), "missing");
+        EXPECT_EQ(describe(cell(t, 0, "NOTES")), "missing:нет файла примечаний «Notes.dbt»");
     }
     dir.copy("dbase/db3_memo.dbt", "NoTeS.dBt");
     DbfFile t(table, false);
@@ -758,6 +792,35 @@ TEST(dbaseCompanions, CpgIsReadInTheLikelySpellingsOnly)
 }
 
 // ---------------------------------------------------------------- code pages
+
+TEST(dbaseCodePage, TheHeaderMarkComesBeforeACpgAndTheDriverNameBeforeTheByte)
+{
+    // cp866.dbf carries driver byte 0x26 (DOS 866); a .cpg saying otherwise is not read.
+    {
+        Scratch dir;
+        const std::string table = dir.copy("dbase/cp866.dbf", "t.dbf");
+        writeAll(dir.path("t.cpg"), bytesOf("1251"));
+        DbfFile t(table, false);
+        EXPECT_EQ(t.codePage(), 866);
+        EXPECT_EQ(describe(cell(t, 0, "NAME")), "text:Иванов Иван");
+    }
+    // Level 7: the language driver name at byte 32 decides over the driver byte (29); the byte
+    // counts when the name is empty or unknown.
+    struct Case { const char *name; uint8_t byte; int codePage; };
+    const Case cases[] = {
+        {"DB866RU0", 0xC9, 866}, {"ANCYRR", 0x65, 1251}, {"", 0xC9, 1251}, {"NONSENSE", 0x65, 866},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " / " + std::to_string(c.byte));
+        std::vector<uint8_t> b = oneFieldTable(0x04, 'C', 5, 0, 0, bytesOf("abc"), -1);
+        std::memcpy(b.data() + 32, c.name, std::strlen(c.name));
+        b[29] = c.byte;
+        Scratch dir;
+        writeAll(dir.path("t.dbf"), b);
+        DbfFile t(dir.path("t.dbf"), false);
+        EXPECT_EQ(t.codePage(), c.codePage);
+    }
+}
 
 TEST(dbaseCodePage, LanguageDriverIds)
 {

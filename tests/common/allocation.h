@@ -1,0 +1,36 @@
+#pragma once
+// The largest single allocation since the last reset: a damaged file must not make a reader
+// allocate what its header claims instead of what the file holds. This replaces the global
+// operator new, so include it in one source file of a test program only.
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+namespace testutil {
+inline std::atomic<std::size_t> largestAllocation{0};
+}
+
+void *operator new(std::size_t n)
+{
+    std::size_t seen = testutil::largestAllocation.load(std::memory_order_relaxed);
+    while (n > seen && !testutil::largestAllocation.compare_exchange_weak(seen, n, std::memory_order_relaxed)) {
+    }
+    if (void *p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+// Not inlined: the compiler would otherwise see free() meet memory from operator new.
+[[gnu::noinline]] void operator delete(void *p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+
+namespace testutil {
+// The largest single allocation `work` makes.
+template <typename Work>
+std::size_t largestAllocationOf(Work work)
+{
+    largestAllocation = 0;
+    work();
+    return largestAllocation;
+}
+} // namespace testutil
