@@ -25,6 +25,11 @@ void *operator new(std::size_t n)
 [[gnu::noinline]] void operator delete(void *p, std::size_t) noexcept { std::free(p); }
 
 namespace testutil {
+// What a reader may allocate at once for files that hold `held` bytes: a few times that (a
+// string object per field name, text decoded to UTF-8 at up to two bytes per stored byte),
+// never what a damaged header claims.
+inline std::size_t allocationBound(std::size_t held) { return 4 * held + 4096; }
+
 // The largest single allocation `work` makes.
 template <typename Work>
 std::size_t largestAllocationOf(Work work)

@@ -25,6 +25,7 @@ using tables::Value;
 namespace {
 
 using testutil::fixture;
+using testutil::allocationBound;
 using testutil::largestAllocationOf;
 using testutil::Scratch;
 using testutil::readAll;
@@ -377,7 +378,7 @@ TEST_P(ParadoxDamagedMb, OnlyTheCellIsMissing)
     });
     ParadoxFile table(path);
     const size_t largest = largestAllocationOf([&] { EXPECT_EQ(show(table.value(c.record, c.field)), c.expected); });
-    EXPECT_LE(largest, fs::file_size(path) + fs::file_size(dir.path(mbName)) + 4096);
+    EXPECT_LE(largest, allocationBound(fs::file_size(path) + fs::file_size(dir.path(mbName))));
     EXPECT_EQ(show(table.value(0, 0)), "integer 1"); // the rest of the record reads
 }
 
@@ -421,7 +422,7 @@ TEST(ParadoxBlobs, HugeLengthReadsNothing)
     std::string db = dir.copy("real/paradox/memo.db", "memo.db", [](std::vector<uint8_t> &b) { putLe32(b, 0x8FE, 0xFFFFFFFF); });
     dir.copy("real/paradox/memo.mb", "memo.mb");
     const size_t largest = largestAllocationOf([&] { EXPECT_EQ(show(ParadoxFile(db).value(0, 1)), "missing файл MB повреждён"); });
-    EXPECT_LE(largest, fs::file_size(db) + fs::file_size(dir.path("memo.mb")) + 4096);
+    EXPECT_LE(largest, allocationBound(fs::file_size(db) + fs::file_size(dir.path("memo.mb"))));
 }
 
 // Records spread over many blocks, read in and against file order through the bounded cache.
@@ -673,7 +674,7 @@ TEST_P(ParadoxDamagedHeader, Refused)
             EXPECT_EQ(std::string(e.what()), "Файл «" + path + "»: " + c.expected);
         }
     });
-    EXPECT_LE(largest, fs::file_size(path) + 4096);
+    EXPECT_LE(largest, allocationBound(fs::file_size(path)));
 }
 
 const std::string kDamaged = "повреждён заголовок таблицы Paradox ";
@@ -771,7 +772,7 @@ TEST_P(ParadoxDamagedChain, KeepsTheRecordsBefore)
         for (int64_t r = 0; r < opened->recordCount(); ++r)
             (void)opened->value(r, 0);
     });
-    EXPECT_LE(largest, fs::file_size(path) + 4096);
+    EXPECT_LE(largest, allocationBound(fs::file_size(path)));
     ParadoxFile &table = *opened;
     EXPECT_EQ(table.recordCount(), c.records);
     EXPECT_EQ(table.warning(), c.warning.empty() ? "" : "Файл «" + path + "»: " + c.warning);
@@ -844,7 +845,7 @@ TEST(ParadoxDamaged, RandomCorruptionNeverCrashes)
                 }
             });
             const size_t held = fs::file_size(db) + (s.mb.empty() ? 0 : fs::file_size(dir.path("t.mb")));
-            EXPECT_LE(largest, held + 4096) << s.db << " round " << round;
+            EXPECT_LE(largest, allocationBound(held)) << s.db << " round " << round;
         }
     }
     EXPECT_GT(opened, 0);
