@@ -17,7 +17,8 @@ TEST(FuzzRegressions, EveryKeptInputIsHandled)
 {
     const fs::path root = fs::path(ZORVIK_TESTS_DIR) / "fuzz-regressions";
     struct Target { const char *name; int (*run)(const uint8_t *, size_t); };
-    const Target targets[] = {{"dbf", fuzz::dbf}, {"memo", fuzz::memo}, {"mdx", fuzz::mdx}, {"paradox", fuzz::paradox}};
+    const Target targets[] = {{"dbf", fuzz::dbf}, {"memo", fuzz::memo}, {"mdx", fuzz::mdx}, {"paradox", fuzz::paradox},
+                               {"describe", fuzz::describe}};
     // The report file reader needs Qt: tools/fuzz.sh replays its inputs.
     const std::set<std::string> elsewhere = {"reportfile"};
     ASSERT_TRUE(fs::is_directory(root)) << root;
