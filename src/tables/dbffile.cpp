@@ -784,7 +784,7 @@ void DbfFile::writeHeaderCount()
     // Date of last update and record count, bytes 1..7, in one write.
     std::time_t now = std::time(nullptr);
     std::tm tm{};
-    localtime_r(&now, &tm);
+    tm = localTime(now);
     uint8_t h[7];
     h[0] = uint8_t(tm.tm_year);
     h[1] = uint8_t(tm.tm_mon + 1);

@@ -30,7 +30,7 @@ void putDate(uint8_t *p)
 {
     std::time_t now = std::time(nullptr);
     std::tm tm{};
-    localtime_r(&now, &tm);
+    tm = localTime(now);
     p[0] = uint8_t(tm.tm_year);
     p[1] = uint8_t(tm.tm_mon + 1);
     p[2] = uint8_t(tm.tm_mday);

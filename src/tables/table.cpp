@@ -10,7 +10,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 #include <ctime>
 
 namespace tables {
@@ -596,7 +595,7 @@ int Table::fieldIndex(const std::string &name) const
 {
     const tables::FieldDefs &f = d->source->fields();
     for (size_t k = 0; k < f.size(); ++k)
-        if (strcasecmp(f[k].name.c_str(), name.c_str()) == 0)
+        if (asciiUpper(f[k].name) == asciiUpper(name))
             return int(k);
     throw Error("Файл «" + d->path + "»: нет поля " + name);
 }
@@ -711,7 +710,7 @@ void createDbaseTable(const std::string &folder, const std::string &name, const 
     std::vector<uint8_t> h(headerLength + 1, 0);
     std::time_t now = std::time(nullptr);
     std::tm tm{};
-    localtime_r(&now, &tm);
+    tm = localTime(now);
     h[0] = 0x03;
     h[1] = uint8_t(tm.tm_year);
     h[2] = uint8_t(tm.tm_mon + 1);
