@@ -16,6 +16,10 @@
 #endif
 #include <windows.h>
 
+#ifndef ERROR_DISK_QUOTA_EXCEEDED
+#define ERROR_DISK_QUOTA_EXCEEDED 1295L // missing from older mingw-w64 headers
+#endif
+
 namespace tables {
 
 using detail::errnoText;
