@@ -161,8 +161,8 @@ TEST_F(BuildTest, TheCatalogueReadsBackInAnIndependentReader)
 
 TEST_F(BuildTest, PathsWithCyrillicNamesAreReadAndStored)
 {
-    fs::create_directories(tmp_.path() / "Данные");
-    testutil::copy(testutil::fixture("dbase/cp866.dbf"), (tmp_.path() / "Данные" / "клиенты.dbf").string());
+    fs::create_directories(testutil::u8(tmp_.str() + "Данные"));
+    testutil::copy(testutil::fixture("dbase/cp866.dbf"), tmp_.str() + "Данные/клиенты.dbf");
     NameList = {"клиенты.dbf"};
     PathList = {tmp_.str() + "Данные/"};
     build();

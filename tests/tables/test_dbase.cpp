@@ -5,6 +5,7 @@
 #include "tables/codepage.h"
 #include "tables/dbffile.h"
 #include "tables/error.h"
+#include "tables/file.h"
 #include "tables/recordsource.h"
 
 #include <gtest/gtest.h>
@@ -100,11 +101,7 @@ std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t
 // A folder of its own for each test, removed afterwards.
 class Scratch {
 public:
-    Scratch()
-    {
-        std::string tmpl = (fs::path(testing::TempDir()) / "dbaseXXXXXX").string();
-        dir_ = mkdtemp(tmpl.data());
-    }
+    Scratch() : dir_(testutil::uniqueFolder(testing::TempDir(), "dbase")) {}
     ~Scratch() { fs::remove_all(dir_); }
     std::string path(const std::string &name) const { return dir_ + "/" + name; }
     std::string copy(const std::string &from, const std::string &name) const
@@ -733,8 +730,59 @@ TEST(dbaseCompanions, FoundInAnyLetterCaseAndWhenCreatedLater)
     EXPECT_EQ(t.warning(), "");
 }
 
+// The one-writer lock: a second open cannot take it (in this process as from another), the
+// same open can take it again, reads and writes through other opens go on while it is held
+// (Windows locks stop I/O on the bytes they cover), and closing gives it up.
+TEST(FileLayer, OneWriterLockStopsOtherLocksOnly)
+{
+    Scratch dir;
+    const std::string path = dir.path("t.dbf");
+    testutil::writeAll(path, {'a', 'b', 'c', 'd'});
+    tables::File holder(path, tables::File::ReadOnly);
+    tables::File other(path, tables::File::ReadWrite);
+    ASSERT_TRUE(holder.tryLock());
+    EXPECT_TRUE(holder.tryLock());
+    EXPECT_FALSE(other.tryLock());
+    other.writeAt("XY", 2, 1);
+    char got[4] = {};
+    EXPECT_EQ(holder.readAt(got, 4, 0), 4u);
+    EXPECT_EQ(std::string(got, 4), "aXYd");
+    holder.close();
+    EXPECT_TRUE(other.tryLock());
+    tables::File third(path, tables::File::ReadOnly);
+    EXPECT_FALSE(third.tryLock());
+}
+
+// Paths are UTF-8 on every system: Cyrillic folder and file names open, and a companion in
+// another letter case of its extension is found.
+TEST(FileLayer, NonAsciiPathsOpenAndFindTheirCompanions)
+{
+    Scratch dir;
+    const std::string folder = dir.path("Данные/");
+    fs::create_directories(tables::fsPath(folder));
+    const std::string table = folder + "Склад.DBF";
+    fs::copy_file(fixture("dbase/db3_memo.dbf"), tables::fsPath(table));
+    fs::copy_file(fixture("dbase/db3_memo.dbt"), tables::fsPath(folder + "Склад.Dbt"));
+    const std::string memo = tables::findCompanion(folder, "Склад", ".dbt");
+    ASSERT_FALSE(memo.empty());
+    EXPECT_TRUE(fs::equivalent(tables::fsPath(memo), tables::fsPath(folder + "Склад.Dbt"))) << memo;
+    DbfFile t(table, false);
+    EXPECT_EQ(describe(cell(t, 0, "NOTES")), "memo:short memo");
+    try {
+        tables::File missing(folder + "Нет.dbf", tables::File::ReadOnly);
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const tables::Error &e) {
+        EXPECT_EQ(std::string(e.what()), "Файл «" + folder + "Нет.dbf»: не удаётся открыть: файл не найден");
+    }
+}
+
 TEST(dbaseCompanions, CpgIsReadInTheLikelySpellingsOnly)
 {
+#ifdef _WIN32
+    constexpr bool kNamesIgnoreCase = true; // every spelling names the same file
+#else
+    constexpr bool kNamesIgnoreCase = false;
+#endif
     // gdal_cp1251 has no code page mark: a .cpg decides, else the text is judged (1251 here).
     struct Case { std::string cpgName, cpgText; int codePage; };
     const Case cases[] = {
@@ -743,7 +791,7 @@ TEST(dbaseCompanions, CpgIsReadInTheLikelySpellingsOnly)
         {"t.cpg", "866", 866},           // the .cpg wins over the look at the text
         {"T.CPG", "866", 866},
         {"t.CPG", "866", 866},
-        {"T.cpg", "866", 1251},          // an unusual spelling: not looked for
+        {"T.cpg", "866", kNamesIgnoreCase ? 866 : 1251}, // an unusual spelling: not looked for
         {"t.cpg", "no idea", 1251},
     };
     for (const Case &c : cases) {

@@ -49,11 +49,7 @@ void putLe32(std::vector<uint8_t> &b, size_t at, uint32_t v)
 // A folder of its own for each test, removed afterwards.
 class Scratch {
 public:
-    Scratch()
-    {
-        std::string tmpl = (fs::path(testing::TempDir()) / "paradoxXXXXXX").string();
-        dir_ = mkdtemp(tmpl.data());
-    }
+    Scratch() : dir_(testutil::uniqueFolder(testing::TempDir(), "paradox")) {}
     ~Scratch() { fs::remove_all(dir_); }
     std::string path(const std::string &name) const { return dir_ + "/" + name; }
     // Copies a fixture here under `name`, lets `edit` change its bytes, returns the new path.
