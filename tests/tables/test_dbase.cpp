@@ -974,6 +974,29 @@ TEST(dbaseCodePage, ConversionNeverYieldsBadUtf8)
     EXPECT_EQ(fromUtf8("日本", 1251), "??");
 }
 
+// Every code page we read from a mark or a .cpg and every one we write, both ways, through
+// whichever conversion the system has (iconv, or the Windows API).
+TEST(dbaseCodePage, EachCodePageConvertsBothWays)
+{
+    using tables::codepage::fromUtf8;
+    using tables::codepage::toUtf8;
+    struct Case { int codePage; const char *stored; const char *text; };
+    const Case cases[] = {
+        {437, "\x81\xE1", "üß"},     {850, "\x9C", "£"},         {852, "\xA5", "ą"},
+        {866, "\xF0\x80", "ЁА"},     {1250, "\xA3", "Ł"},        {1251, "\xB9\xA8", "№Ё"},
+        {1252, "\x80\xE4", "€ä"},    {20866, "\xC1\xE1", "аА"}, {21866, "\xA4", "є"},
+        {28595, "\xB0", "А"},         {10007, "\x80", "А"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.codePage);
+        EXPECT_EQ(toUtf8(c.stored, c.codePage), c.text);
+        EXPECT_EQ(fromUtf8(c.text, c.codePage), c.stored);
+    }
+    EXPECT_EQ(toUtf8("\x81", 1252), "\xEF\xBF\xBD"); // unassigned in cp1252
+    EXPECT_EQ(fromUtf8("€", 866), "?");                  // not in cp866, and no ASCII spelling
+    EXPECT_EQ(toUtf8("\xE4", 99999), "ä");              // an unknown code page reads as cp1252
+}
+
 TEST(dbaseCodePage, LeftCharsCountsCharactersNotBytes)
 {
     using tables::codepage::leftChars;
