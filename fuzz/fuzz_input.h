@@ -17,7 +17,7 @@ inline std::string folder()
         const std::string name = "zorvik-fuzz-" + std::to_string(std::random_device()());
         std::error_code ec;
         fs::path d = fs::path("/dev/shm") / name;
-        if (!fs::create_directory(d, ec)) {
+        if (!fs::is_directory(d.parent_path(), ec) || !fs::create_directory(d, ec)) {
             d = fs::temp_directory_path() / name;
             fs::create_directory(d, ec);
         }

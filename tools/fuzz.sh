@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for SECONDS (default 10), seeded from the
+# Builds the libFuzzer targets with clang (the fuzz preset) and runs each for SECONDS (default 10), seeded from the
 # test fixtures, after replaying the kept regression inputs. Any crash, sanitizer report, timeout
 # or out-of-memory stops with a non-zero status; the input is left in build-fuzz/artifacts/.
 #   tools/fuzz.sh [SECONDS] [TARGET ...]      targets: dbf memo mdx paradox describe reportfile
@@ -12,10 +12,8 @@ targets=("$@")
 
 gui=OFF
 for t in "${targets[@]}"; do [ "$t" = reportfile ] && gui=ON; done
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVIK_FUZZ=ON \
-  -DZORVIK_GUI=$gui -DZORVIK_TESTS=OFF -DZORVIK_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
-cmake --build build-fuzz -j"${JOBS:-2}" --target $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
+cmake --preset fuzz -DZORVIK_GUI=$gui >/dev/null
+cmake --build --preset fuzz -j"${JOBS:-2}" --target $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
 
 seed() { # seed TARGET PREFIX_BYTE FILE...
   local dir=build-fuzz/corpus/$1 prefix=$2; shift 2
