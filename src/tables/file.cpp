@@ -80,16 +80,6 @@ std::string errnoText(int error)
 
 } // namespace detail
 
-std::filesystem::path fsPath(const std::string &utf8)
-{
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string utf8Path(const std::filesystem::path &path)
-{
-    const std::u8string s = path.u8string();
-    return std::string(s.begin(), s.end());
-}
 
 namespace {
 

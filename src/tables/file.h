@@ -61,7 +61,7 @@ long count(Kind kind);
 // The broken-down local time of `t` (for the date stamps tables and indexes carry).
 std::tm localTime(std::time_t t);
 
-// A UTF-8 path as the standard library's path, and back.
+// A path of ours (UTF-8; on POSIX systems any bytes) as the standard library's path, and back.
 std::filesystem::path fsPath(const std::string &utf8);
 std::string utf8Path(const std::filesystem::path &path);
 

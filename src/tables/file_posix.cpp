@@ -127,6 +127,11 @@ bool File::tryLock()
     return locked_;
 }
 
+// Names are bytes here: a name that is not UTF-8 (an old Cyrillic one) passes unchanged.
+std::filesystem::path fsPath(const std::string &utf8) { return std::filesystem::path(utf8); }
+
+std::string utf8Path(const std::filesystem::path &path) { return path.native(); }
+
 std::tm localTime(std::time_t t)
 {
     std::tm tm{};

@@ -230,6 +230,14 @@ bool File::tryLock()
     return locked_;
 }
 
+std::filesystem::path fsPath(const std::string &utf8) { return std::filesystem::path(wide(utf8)); }
+
+std::string utf8Path(const std::filesystem::path &path)
+{
+    const std::wstring &w = path.native();
+    return narrow(w.data(), int(w.size()));
+}
+
 std::tm localTime(std::time_t t)
 {
     std::tm tm{};

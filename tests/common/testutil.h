@@ -46,7 +46,11 @@ inline std::string fixture(const std::string &rel) { return std::string(ZORVIK_F
 
 // A UTF-8 path (the engine's paths) as a filesystem path; a plain std::string would be read
 // in the ANSI code page on Windows.
+#ifdef _WIN32
 inline fs::path u8(const std::string &utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+#else
+inline fs::path u8(const std::string &bytes) { return fs::path(bytes); }
+#endif
 
 inline void copy(const std::string &from, const std::string &to)
 {

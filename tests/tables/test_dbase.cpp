@@ -730,6 +730,20 @@ TEST(dbaseCompanions, FoundInAnyLetterCaseAndWhenCreatedLater)
     EXPECT_EQ(t.warning(), "");
 }
 
+#ifndef _WIN32
+// A name that is not UTF-8 (cp1251 bytes, as old Linux folders hold) is still a name: the table
+// opens and its memo file is found through the folder listing.
+TEST(FileLayer, NamesThatAreNotUtf8StillOpen)
+{
+    Scratch dir;
+    const std::string table = dir.copy("dbase/db3_memo.dbf", "\xC0\xE2.dbf");
+    dir.copy("dbase/db3_memo.dbt", "\xC0\xE2.dBt");
+    EXPECT_EQ(tables::findCompanion(dir.path(""), "\xC0\xE2", ".dbt"), dir.path("\xC0\xE2.dBt"));
+    DbfFile t(table, false);
+    EXPECT_EQ(describe(cell(t, 0, "NOTES")), "memo:short memo");
+}
+#endif
+
 // The one-writer lock: a second open cannot take it (in this process as from another), the
 // same open can take it again, reads and writes through other opens go on while it is held
 // (Windows locks stop I/O on the bytes they cover), and closing gives it up.
