@@ -172,19 +172,16 @@ std::string asciiLower(std::string s)
     return s;
 }
 
-PathParts splitPath(const std::string &path)
+PathParts splitPath(std::string_view path, PathStyle style)
 {
     PathParts parts;
-#ifdef _WIN32
-    size_t slash = path.find_last_of("/\\:");
-#else
-    size_t slash = path.find_last_of('/');
-#endif
-    parts.folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    size_t dot = base.find_last_of('.');
-    parts.stem = dot == std::string::npos ? base : base.substr(0, dot);
-    parts.extension = dot == std::string::npos ? std::string() : asciiLower(base.substr(dot));
+    const std::string_view separators = style == PathStyle::Windows ? std::string_view("\\:") : std::string_view("/");
+    const size_t last = path.find_last_of(separators);
+    parts.folder = last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
+    parts.name = last == std::string_view::npos ? std::string(path) : std::string(path.substr(last + 1));
+    const size_t dot = parts.name.find_last_of('.');
+    parts.stem = dot == std::string::npos ? parts.name : parts.name.substr(0, dot);
+    parts.extension = dot == std::string::npos ? std::string() : asciiLower(parts.name.substr(dot));
     return parts;
 }
 

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace tables {
 
@@ -69,15 +70,30 @@ std::string utf8Path(const std::filesystem::path &path);
 std::string asciiUpper(std::string s);
 std::string asciiLower(std::string s);
 
-// A path cut into its folder (with the trailing separator, or empty; on Windows a backslash or a
-// drive's colon also ends the folder), the file name without its
-// extension, and the extension in lower case with its dot (or empty).
+// Where a path splits into folder and file name.
+enum class PathStyle {
+    Windows, // after the last backslash or drive colon
+    Posix,   // after the last slash
+};
+
+#ifdef _WIN32
+inline constexpr PathStyle nativePathStyle = PathStyle::Windows;
+#else
+inline constexpr PathStyle nativePathStyle = PathStyle::Posix;
+#endif
+
+// A path cut into its folder (up to and including the last separator; empty for a bare name),
+// its file name, the name without its extension, and the extension in lower case with its dot
+// (or empty). "C:\DATA\CLIENTS.DBF" gives "C:\DATA\", "CLIENTS.DBF", "CLIENTS" and ".dbf".
 struct PathParts {
     std::string folder;
+    std::string name;
     std::string stem;
     std::string extension;
+
+    bool operator==(const PathParts &) const = default;
 };
-PathParts splitPath(const std::string &path);
+PathParts splitPath(std::string_view path, PathStyle style = nativePathStyle);
 
 // Finds a file beside `path` named `stem + ext` in any letter case (ext with its dot);
 // empty when there is none. Tries the likely spellings (as given, upper case, lower case)

@@ -118,7 +118,7 @@ void fillCatalogue()
 bool catalogueIsEmpty(TZORViewForm &form)
 {
     form.DataSource2.setEnabled(false);     // every field row, not only those of MainData's row
-    const bool empty = form.MainData.IsEmpty() && form.TablesData.IsEmpty();
+    const bool empty = form.MainData.isEmpty() && form.TablesData.isEmpty();
     form.DataSource2.setEnabled(true);
     return empty;
 }

@@ -512,8 +512,38 @@ INSTANTIATE_TEST_SUITE_P(
                  0x01},
         ByteCase{"VfpNullableVarcharNull", 0x30, 'V', 10, 0, 0x02, {'a', 'b', 0, 0, 0, 0, 0, 0, 0, 2}, "null",
                  0x02},
-        ByteCase{"VfpVarbinaryShort", 0x30, 'Q', 6, 0, 0x04, {1, 2, 0, 0, 0, 2}, "binary:2", 0x01}),
+        ByteCase{"VfpVarbinaryShort", 0x30, 'Q', 6, 0, 0x04, {1, 2, 0, 0, 0, 2}, "binary:2", 0x01},
+        // Harbour's kinds in level-3 tables: @ and = are a little-endian Julian day number and
+        // milliseconds since midnight, ^ a 64-bit row version, 2/4 integers, 8 a double.
+        ByteCase{"HarbourTimestamp", 0x03, '@', 8, 0, 0, le(2460385, 4) + le(49530123, 4),
+                 "datetime:2024-03-15 13:45:30.123"},
+        ByteCase{"HarbourTimestampEmpty", 0x03, '@', 8, 0, 0, std::vector<uint8_t>(8, 0), "null"},
+        ByteCase{"HarbourModTime", 0x03, '=', 8, 0, 0, le(2460385, 4) + le(49530000, 4), kStampText},
+        ByteCase{"HarbourRowVersion", 0x03, '^', 8, 0, 0, le(123456789012ull, 8), "int:123456789012"},
+        ByteCase{"HarbourAutoInc", 0x03, '+', 4, 0, 0, le(11, 4), "int:11"},
+        ByteCase{"HarbourShort", 0x03, '2', 2, 0, 0, le(uint16_t(-3), 2), "int:-3"},
+        ByteCase{"HarbourLong", 0x03, '4', 4, 0, 0, le(uint32_t(-70000), 4), "int:-70000"},
+        ByteCase{"HarbourDouble", 0x03, '8', 8, 0, 0, le(bitsOf(-2.5), 8), "num:-2.5"},
+        // A kind nobody decodes shows its bytes in hex once they are not plain text.
+        ByteCase{"UnknownKindBytesInHex", 0x03, 'X', 4, 0, 0, {0x01, 0x1B, 'a', 0xFF}, "text:01 1B 61 FF"}),
     [](const testing::TestParamInfo<ByteCase> &i) { return i.param.what; });
+
+// Harbour's kinds are presented as what they hold, size 0.
+TEST(dbaseFieldList, HarbourKindsArePresentedAsWhatTheyHold)
+{
+    struct Kind { char type; int width; tables::FieldType presented; };
+    const Kind kinds[] = {{'@', 8, tables::ftDateTime}, {'=', 8, tables::ftDateTime}, {'^', 8, tables::ftFloat},
+                          {'+', 4, tables::ftAutoInc},  {'2', 2, tables::ftSmallint}, {'4', 4, tables::ftInteger},
+                          {'8', 8, tables::ftFloat}};
+    for (const Kind &k : kinds) {
+        Scratch dir;
+        writeAll(dir.path("t.dbf"), oneFieldTable(0x03, k.type, k.width, 0, 0, std::vector<uint8_t>(size_t(k.width), 0), -1));
+        DbfFile t(dir.path("t.dbf"), false);
+        ASSERT_EQ(t.fields().size(), 1u);
+        EXPECT_EQ(t.fields()[0].type, k.presented) << k.type;
+        EXPECT_EQ(t.fields()[0].size, 0) << k.type;
+    }
+}
 
 // ---------------------------------------------------------------- records and counts
 
