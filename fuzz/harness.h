@@ -17,8 +17,10 @@
 namespace fuzz {
 
 // dBASE table header, field descriptors and records: open, then decode every cell of the first
-// records, as the catalogue build, the grid and the CSV do. The input's first byte chooses whether a memo
-// file is made from the input's tail, so memo references are followed too.
+// records, as the grid does, and take the first record's columns as text and whole, as the
+// cursor and the CSV do (for the other records that text repeats the same decoding). The input's first
+// byte chooses whether a memo file is made from the input's tail, so memo references are
+// followed too.
 inline int dbf(const uint8_t *data, size_t size)
 {
     tables::recogniseTable(data, std::min(size, tables::kRecogniseBytes));
@@ -32,8 +34,10 @@ inline int dbf(const uint8_t *data, size_t size)
             t.isDeleted(r);
             for (size_t f = 0; f < t.fields().size(); ++f) {
                 t.value(r, int(f));
-                t.wholeValue(r, int(f));
-                t.fieldText(r, int(f));
+                if (r == 0) {
+                    t.wholeValue(r, int(f));
+                    t.fieldText(r, int(f));
+                }
             }
         }
         t.warning();

@@ -4,15 +4,6 @@
 
 namespace selection {
 
-PathParts splitPath(std::string_view path, PathStyle style)
-{
-    const std::string_view separators = style == PathStyle::Windows ? std::string_view("\\:") : std::string_view("/");
-    const size_t last = path.find_last_of(separators);
-    if (last == std::string_view::npos)
-        return {{}, std::string(path)};
-    return {std::string(path.substr(0, last + 1)), std::string(path.substr(last + 1))};
-}
-
 void appendPath(std::string_view path, std::vector<std::string> &NameList, std::vector<std::string> &PathList,
                 const std::function<void(const std::string &name)> &addItem, PathStyle style)
 {

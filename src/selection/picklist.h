@@ -2,6 +2,8 @@
 // The pick list: the table files the user has chosen, held as two parallel lists of UTF-8
 // texts, NameList (file name with extension) and PathList (its folder, with the trailing
 // separator, or empty). The list box shows NameList; all three grow and empty together.
+#include "tables/file.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -9,28 +11,13 @@
 
 namespace selection {
 
-// Where a path splits into folder and file name.
-enum class PathStyle {
-    Windows, // after the last backslash or drive colon
-    Posix,   // after the last slash
-};
-
-#ifdef _WIN32
-inline constexpr PathStyle nativePathStyle = PathStyle::Windows;
-#else
-inline constexpr PathStyle nativePathStyle = PathStyle::Posix;
-#endif
-
-struct PathParts {
-    std::string folder; // up to and including the last separator; empty for a bare name
-    std::string name;   // the rest
-
-    bool operator==(const PathParts &) const = default;
-};
-
-// "C:\DATA\CLIENTS.DBF" gives "C:\DATA\" and "CLIENTS.DBF"; "CLIENTS.DBF" gives "" and
-// "CLIENTS.DBF", a file then looked for in the current directory.
-PathParts splitPath(std::string_view path, PathStyle style = nativePathStyle);
+// Paths are split by the table engine's rule: "C:\DATA\CLIENTS.DBF" gives "C:\DATA\" and
+// "CLIENTS.DBF"; "CLIENTS.DBF" gives "" and "CLIENTS.DBF", a file then looked for in the current
+// directory.
+using tables::nativePathStyle;
+using tables::PathParts;
+using tables::PathStyle;
+using tables::splitPath;
 
 // Splits `path` and appends its name to NameList, its folder to PathList and its name to the
 // list box through `addItem`. Nothing checks that the file exists or is listed already.

@@ -14,9 +14,9 @@ using tables::Value;
 
 namespace {
 
-constexpr int64_t kJulianOfDayZero = 1721425;  // Julian day of day number 0 (0000-12-31)
+using tables::kDayMs;
+using tables::kJulianDayOfDayZero;
 constexpr int64_t kLastDay = 3652059;          // day number of 9999-12-31
-constexpr int64_t kDayMs = 86400000;
 constexpr int kMemoChars = 255;
 
 // The locale's long time format without its time-zone part: a stored time has no zone, and the
@@ -132,7 +132,7 @@ QString ValueFormatter::date(int64_t day) const
 {
     if (day < 1 || day > kLastDay)
         return QStringLiteral("(неверная дата)");
-    return m_plain.toString(QDate::fromJulianDay(day + kJulianOfDayZero), QLocale::ShortFormat);
+    return m_plain.toString(QDate::fromJulianDay(day + kJulianDayOfDayZero), QLocale::ShortFormat);
 }
 
 QString ValueFormatter::time(int64_t ms) const

@@ -1,7 +1,10 @@
 #pragma once
-// Little- and big-endian accessors over byte buffers. Callers check bounds first.
+// Little- and big-endian accessors over byte buffers (callers check bounds first), and bytes
+// written out for people.
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace tables::bytes {
 
@@ -29,6 +32,27 @@ inline double doubleFromBits(uint64_t bits)
     double d;
     std::memcpy(&d, &bits, sizeof d);
     return d;
+}
+
+// "0x1F": a byte in messages (version codes, type codes).
+inline std::string hexByte(unsigned v)
+{
+    const char *digits = "0123456789ABCDEF";
+    return std::string("0x") + digits[(v >> 4) & 0xF] + digits[v & 0xF];
+}
+
+// "01 1B 61": bytes that are not text, for showing.
+inline std::string hexBytes(std::string_view data)
+{
+    const char *digits = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : data) {
+        if (!out.empty())
+            out += ' ';
+        out += digits[c >> 4];
+        out += digits[c & 0xF];
+    }
+    return out;
 }
 
 } // namespace tables::bytes

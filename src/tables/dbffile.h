@@ -1,12 +1,9 @@
 #pragma once
-// A dBASE-family table file: dBASE II, III+, IV, 5 and 7, FoxPro 2.x, Visual FoxPro and
-// Clipper-style tables are read; dBASE IV tables are also written (append, delete, empty).
-//
-// Layout (levels 3-5, FoxPro): a 32-byte header, 32-byte field descriptors ended by 0x0D
-// (Visual FoxPro: then a 263-byte backlink), then fixed-length records, each starting with
-// a deletion flag (' ' live, '*' deleted). dBASE 7 has a 68-byte header and 48-byte
-// descriptors. Header bytes: 0 version, 1-3 date of last update (year - 1900), 4-7 record
-// count, 8-9 header length, 10-11 record length, 28 production index flag, 29 language driver.
+// A dBASE-family table file: dBASE II, III+, IV, 5 and 7, FoxPro 2.x, Visual FoxPro, Clipper and
+// Harbour tables are read; dBASE IV tables are also written (append, delete, empty). The layout
+// on disk is described in dbflayout.h. Reading (header and field list, record cache, code page)
+// is in dbfreader.cpp, value decoding per family of field kinds in dbfvalue.cpp, writing in
+// dbfwriter.cpp.
 #include "file.h"
 #include "recordsource.h"
 
@@ -15,6 +12,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tables {
@@ -44,7 +42,6 @@ public:
     uint8_t languageDriver() const { return ldid_; }
     bool productionIndexFlag() const { return mdxFlag_; }
     int codePage() const;
-    int recordLength() const { return recordLength_; }
     // The header as read on opening, field descriptors included (empty for dBASE II).
     const std::vector<uint8_t> &headerBytes() const { return header_; }
     int fieldIndex(const std::string &name) const; // case-insensitive; -1 when absent
@@ -79,7 +76,17 @@ private:
     void addWarning(const std::string &what);
     bool hasMemoFields() const;
     const uint8_t *recordPtr(int64_t record) const;
+    // The stored bytes of a field, valid until the next record is asked for.
+    std::string_view fieldBytes(int64_t record, int field) const;
     MemoFile *memo() const;
+    // Value decoding by family of field kinds (dbfvalue.cpp); each sets `v` for the kinds it
+    // knows and returns false for the others.
+    bool textKindValue(const FieldDef &f, std::string_view raw, Value &v) const;
+    bool foxProValue(const FieldDef &f, const uint8_t *record, Value &v) const;
+    bool level7Value(const FieldDef &f, std::string_view raw, Value &v) const;
+    bool harbourValue(const FieldDef &f, std::string_view raw, Value &v) const;
+    Value memoValue(const FieldDef &f, std::string_view raw, bool whole) const;
+    bool nullFlag(const uint8_t *record, int bit) const; // a bit of Visual FoxPro's _NullFlags
     std::string decodeText(std::string_view bytes) const;
     void writeHeaderCount();
 

@@ -1,10 +1,16 @@
 #pragma once
-// The engine's file layer: positioned reads and writes on a file descriptor, every failure an
+// The engine's file layer: positioned reads and writes on an open file, every failure an
 // Error naming the file. All engine I/O goes through here, so tests can make the k-th write,
 // sync or read fail (disk full, I/O error) and check what the engine leaves behind.
+// Everything that differs between systems lives in this layer: file_posix.cpp and
+// file_win32.cpp implement `File` and the local time, one of them chosen at build time;
+// file.cpp holds what both share. Paths are UTF-8 on every system.
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace tables {
 
@@ -20,7 +26,7 @@ public:
     File(const File &) = delete;
     File &operator=(const File &) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return handle_ != kClosed; }
     const std::string &path() const { return path_; }
     int64_t size() const;
     // The size the file had when it was opened (no system call).
@@ -32,11 +38,14 @@ public:
     void truncate(int64_t length);
     void sync();
     void close();
-    // An advisory lock on the whole file: false when another process holds it.
+    // The one-writer lock: false when another open of the file (in this process or another)
+    // holds it. It stops other locks only, never reads or writes; closing releases it.
     bool tryLock();
 
 private:
-    int fd_ = -1;
+    static constexpr intptr_t kClosed = -1;
+    intptr_t handle_ = kClosed; // a file descriptor, or a Windows HANDLE
+    bool locked_ = false;
     std::string path_;
     int64_t openedSize_ = 0;
 };
@@ -50,18 +59,41 @@ void reset();
 long count(Kind kind);
 } // namespace faults
 
+// The broken-down local time of `t` (for the date stamps tables and indexes carry).
+std::tm localTime(std::time_t t);
+
+// A path of ours (UTF-8; on POSIX systems any bytes) as the standard library's path, and back.
+std::filesystem::path fsPath(const std::string &utf8);
+std::string utf8Path(const std::filesystem::path &path);
+
 // ASCII letter case (names of files, fields and tags; other bytes are left alone).
 std::string asciiUpper(std::string s);
 std::string asciiLower(std::string s);
 
-// A path cut into its folder (with the trailing '/', or empty), the file name without its
-// extension, and the extension in lower case with its dot (or empty).
+// Where a path splits into folder and file name.
+enum class PathStyle {
+    Windows, // after the last backslash or drive colon
+    Posix,   // after the last slash
+};
+
+#ifdef _WIN32
+inline constexpr PathStyle nativePathStyle = PathStyle::Windows;
+#else
+inline constexpr PathStyle nativePathStyle = PathStyle::Posix;
+#endif
+
+// A path cut into its folder (up to and including the last separator; empty for a bare name),
+// its file name, the name without its extension, and the extension in lower case with its dot
+// (or empty). "C:\DATA\CLIENTS.DBF" gives "C:\DATA\", "CLIENTS.DBF", "CLIENTS" and ".dbf".
 struct PathParts {
     std::string folder;
+    std::string name;
     std::string stem;
     std::string extension;
+
+    bool operator==(const PathParts &) const = default;
 };
-PathParts splitPath(const std::string &path);
+PathParts splitPath(std::string_view path, PathStyle style = nativePathStyle);
 
 // Finds a file beside `path` named `stem + ext` in any letter case (ext with its dot);
 // empty when there is none. Tries the likely spellings (as given, upper case, lower case)

@@ -1,13 +1,13 @@
 #include "mdxindex.h"
 
 #include "bytes.h"
+#include "dbflayout.h"
 #include "error.h"
 #include "numkey.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <ctime>
 
 namespace tables {
 
@@ -25,16 +25,6 @@ constexpr size_t kTagTable = 544, kTagEntry = 32, kTagRootFlag = 529;
 constexpr size_t tRoot = 0, tPagesUsed = 4, tFormat = 8, tType = 9, tKeyLength = 12, tMaxKeys = 14,
                  tSecondary = 16, tItemLength = 18, tCounter = 20, tExpression = 24, tHasKeys = 246;
 
-
-void putDate(uint8_t *p)
-{
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    p[0] = uint8_t(tm.tm_year);
-    p[1] = uint8_t(tm.tm_mon + 1);
-    p[2] = uint8_t(tm.tm_mday);
-}
 
 uint32_t itemLengthFor(int keyLength) { return uint32_t((keyLength + 4 + 3) / 4 * 4); }
 
@@ -466,7 +456,7 @@ std::vector<uint8_t> MdxIndex::image(const std::string &tableStem, uint8_t langu
     const uint32_t blockPages = 2, blockBytes = blockPages * kPage;
     std::vector<uint8_t> d(4 * kPage, 0);
     d[hVersion] = 2;
-    putDate(d.data() + hDate);
+    dbflayout::putDateStamp(d.data() + hDate);
     std::string stem = asciiUpper(tableStem).substr(0, 15);
     std::memcpy(d.data() + hName, stem.data(), stem.size());
     bytes::putLe16(d.data() + hBlockPages, uint16_t(blockPages));
@@ -476,7 +466,7 @@ std::vector<uint8_t> MdxIndex::image(const std::string &tableStem, uint8_t langu
     d[hSlotLength] = 32;
     bytes::putLe16(d.data() + hTagCount, uint16_t(tags.size()));
     d[hLanguage] = languageDriver;
-    putDate(d.data() + hUpdated);
+    dbflayout::putDateStamp(d.data() + hUpdated);
     d[kTagRootFlag] = 1;
 
     auto newBlock = [&]() {
@@ -592,7 +582,7 @@ void MdxIndex::flush()
     }
     if (dirty_.empty())
         return;
-    putDate(data_.data() + hUpdated);
+    dbflayout::putDateStamp(data_.data() + hUpdated);
     dirty_.insert(0);
     // Nodes first, the file header (page count) last; runs of pages in one write each.
     auto it = dirty_.begin();

@@ -15,6 +15,7 @@ namespace tables {
 namespace {
 
 using bytes::be16;
+using bytes::hexByte;
 using bytes::be32;
 using bytes::be64;
 using bytes::le16;
@@ -72,12 +73,6 @@ std::string fileName(const std::string &path)
 {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string hexByte(unsigned v)
-{
-    const char *digits = "0123456789ABCDEF";
-    return std::string("0x") + digits[(v >> 4) & 0xF] + digits[v & 0xF];
 }
 
 bool allZero(const uint8_t *p, size_t n)

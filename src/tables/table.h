@@ -14,7 +14,6 @@ namespace tables {
 
 class Table;
 class DbfFile;
-class MdxIndex;
 
 // A data source over a table. Detail tables that name it as their MasterSource follow the
 // current row of its data set while it is enabled, and show all their rows while it is not.
@@ -65,16 +64,17 @@ public:
     DataSource *MasterSource() const { return master_; }
     std::string MasterFields;
 
+    // The operations the window and the catalogue use keep the data set's own names (Open,
+    // First, Eof, Post ...); the others have plain names.
     void Open();
     void Close();
     bool Active() const;
-    void setActive(bool on) { on ? Open() : Close(); }
 
     // Cursor.
     void First();
     void Next();
     bool Eof() const;
-    bool IsEmpty() const;
+    bool isEmpty() const;                // no row the cursor would walk
     void Delete();                       // deletes the current row; the next row becomes current
     void Refresh();                      // re-reads the rows from the file
     // Appending (dBASE tables): Insert starts a blank row, the setters fill it, Post writes it.
@@ -96,8 +96,8 @@ public:
 
     // Read access for the grid; null while closed.
     const RecordSource *source() const;
-    // Physical record of the i-th visible row, in the cursor's order.
-    int64_t visibleRecord(int64_t i) const;
+
+    // DatabaseName followed by TableName: the file the table opens.
     std::string fullPath() const;
 
 private:
@@ -106,22 +106,23 @@ private:
     void detachObserver(DataSource *s);
     void moved();
     void followMaster();
+    // The cursor finds its rows lazily, when somebody first looks (Eof, a column's text, a
+    // count): these update the open table's cursor state and so are callable on a const Table.
     void settle() const;
-    void rebuildView(bool keepCurrent);
-    void ensureView();
-    void stepFrom(size_t pos);
-    std::string keyOf(int tag, int64_t record) const;
+    void rebuildView(bool keepCurrent) const;
+    void ensureView() const;
+    void stepFrom(size_t pos) const;
     void openIndex();
     int fieldIndex(const std::string &name) const;
     void requireActive(const char *what) const;
 
-    struct Impl;
-    std::unique_ptr<Impl> d;
+    struct OpenTable;                    // the reader, its index and the cursor, while open
+    std::unique_ptr<OpenTable> open_;
     DataSource *master_ = nullptr;
     std::vector<DataSource *> observers_;
 };
 
-// Writes a new, empty dBASE IV table (and, when `indexes` is not empty, its production index
+// Writes a new, empty dBASE IV table (the dBASE writer, dbfwriter.cpp) (and, when `indexes` is not empty, its production index
 // named after the table's base name in capitals, "NAME.MDX"). Fields need name, nativeType,
 // width and decimals. Used by the tool that makes the catalogue files, and by tests.
 void createDbaseTable(const std::string &folder, const std::string &name, const FieldDefs &fields,

@@ -5,6 +5,11 @@
 
 namespace tables {
 
+// Day numbers count from 1 = 0001-01-01 in the proleptic Gregorian calendar. A Julian day number
+// is the day number plus kJulianDayOfDayZero; a day has kDayMs milliseconds.
+constexpr int64_t kJulianDayOfDayZero = 1721425;
+constexpr int64_t kDayMs = 86400000;
+
 struct Value {
     enum class Kind {
         Null,      // empty value

@@ -4,6 +4,7 @@
 #include "app/zorviewform.h"
 #include "catalogue/catalogue.h"
 #include "report/layout.h"
+#include "shippedcatalogue.h"
 #include "selection/valueformatter.h"
 
 #include <QApplication>
@@ -71,20 +72,6 @@ public:
     void terminate() override {}
 };
 
-const QStringList catalogueFiles{"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"};
-
-// The four catalogue files as shipped, made once per run as mkcatalogue makes them: never the
-// source tree's Data/, which a run of the tool there may have filled.
-QString shippedCatalogue()
-{
-    static QTemporaryDir made;
-    static const bool written = [] {
-        catalogue::createFiles(made.path().toStdString());
-        return true;
-    }();
-    (void)written;
-    return made.path() + '/';
-}
 
 // A temporary working folder for one test. "tables/" holds copies of the catalogue files to
 // pick: real dBASE tables with no rows.
@@ -131,7 +118,7 @@ void fillCatalogue()
 bool catalogueIsEmpty(TZORViewForm &form)
 {
     form.DataSource2.setEnabled(false);     // every field row, not only those of MainData's row
-    const bool empty = form.MainData.IsEmpty() && form.TablesData.IsEmpty();
+    const bool empty = form.MainData.isEmpty() && form.TablesData.isEmpty();
     form.DataSource2.setEnabled(true);
     return empty;
 }

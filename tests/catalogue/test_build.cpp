@@ -207,8 +207,8 @@ TEST_F(BuildTest, TheCatalogueReadsBackInAnIndependentReader)
 
 TEST_F(BuildTest, PathsWithCyrillicNamesAreReadAndStored)
 {
-    fs::create_directories(tmp_.path() / "Данные");
-    testutil::copy(testutil::fixture("dbase/cp866.dbf"), (tmp_.path() / "Данные" / "клиенты.dbf").string());
+    fs::create_directories(testutil::u8(tmp_.str() + "Данные"));
+    testutil::copy(testutil::fixture("dbase/cp866.dbf"), tmp_.str() + "Данные/клиенты.dbf");
     NameList = {"клиенты.dbf"};
     PathList = {tmp_.str() + "Данные/"};
     build();
@@ -216,4 +216,25 @@ TEST_F(BuildTest, PathsWithCyrillicNamesAreReadAndStored)
     EXPECT_EQ(MainData.fieldAsString("ZORTBLNAME"), "клиенты.dbf");
     EXPECT_EQ(MainData.fieldAsString("ZORTBLPATH"), tmp_.str() + "Данные/");
     EXPECT_EQ(dump(), "1 клиенты.dbf\n  NAME String 20\n  CITY String 20\n  N Numeric 0\n");
+}
+
+// Harbour's own kinds in a level-3 table are labelled as what they hold, size 0.
+TEST_F(BuildTest, HarbourKindsAreLabelledAsWhatTheyHold)
+{
+    testutil::TempDir dir;
+    tables::FieldDefs fields;
+    for (auto [name, kind, width] : {std::tuple{"STAMP", '@', 8}, {"CHANGED", '=', 8}, {"VERSION", '^', 8},
+                                     {"COUNTER", '+', 4}, {"SHORT", '2', 2}, {"LONG", '4', 4}, {"DOUBLE", '8', 8}}) {
+        tables::FieldDef f;
+        f.name = name;
+        f.nativeType = kind;
+        f.width = width;
+        fields.push_back(f);
+    }
+    tables::createDbaseTable(dir.str(), "harbour.dbf", fields, {}, 0x57);
+    NameList = {"harbour.dbf"};
+    PathList = {dir.str()};
+    ASSERT_NO_THROW(build());
+    EXPECT_EQ(dump(), "1 harbour.dbf\n  STAMP DateTime 0\n  CHANGED DateTime 0\n  VERSION Numeric 0\n"
+                      "  COUNTER Counter 0\n  SHORT Numeric 0\n  LONG Numeric 0\n  DOUBLE Numeric 0\n");
 }

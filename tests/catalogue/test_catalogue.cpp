@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 using namespace tables;
 using testutil::TempDir;
@@ -188,6 +190,26 @@ TEST_F(CatalogueTest, RepeatedEmptyAndRefillKeepsTheFilesSmall)
     }
 }
 
+// The same refusal for a second copy in this process (two opens of each table): on Windows,
+// where there is no fork, this is the test of the one-writer lock.
+TEST_F(CatalogueTest, ASecondOpenInTheSameProcessIsRefusedWhileTheFirstHoldsTheTables)
+{
+    openBoth();
+    {
+        Table m, t;
+        DataSource s;
+        RecordingHost h;
+        catalogue::setUp(m, t, s);
+        EXPECT_FALSE(catalogue::open(m, t, h));
+        EXPECT_EQ(h.messages.size(), 2u) << "the second copy must get both messages";
+    }
+    // Our own tables are untouched and still writable.
+    writeTables(1, 1);
+    MainData.flush();
+    EXPECT_EQ(rows(MainData), 1);
+}
+
+#ifndef _WIN32 // needs fork
 TEST_F(CatalogueTest, ASecondWriterIsRefusedWhileTheFirstHoldsTheTables)
 {
     openBoth();
@@ -254,3 +276,4 @@ TEST_F(CatalogueTest, AReadOnlyCatalogueFileGetsItsMessage)
     EXPECT_EQ(said, "Не могу открыть файл ZORMain.dbf из поддиректории Data\\\n");
     EXPECT_EQ(testutil::readAll("Data/ZORMain.dbf"), before) << "the read-only file changed";
 }
+#endif

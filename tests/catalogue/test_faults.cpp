@@ -103,7 +103,7 @@ TEST_F(FaultTest, EveryFailingWriteStopsTheBuildAndLeavesConsistentTables)
                 ADD_FAILURE() << where << ": the build did not report the failure";
             } catch (const Error &e) {
                 EXPECT_NE(std::string(e.what()).find(fault.said), std::string::npos) << where << ": " << e.what();
-                EXPECT_NE(std::string(e.what()).find("Data/ZOR"), std::string::npos) << where << ": " << e.what();
+                EXPECT_NE(std::string(e.what()).find(catalogue::dataFolder() + "ZOR"), std::string::npos) << where << ": " << e.what();
             }
             ++injected;
             faults::reset();

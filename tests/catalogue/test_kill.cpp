@@ -212,9 +212,9 @@ TEST(KillTest, KilledDuringDoItTheNextStartOpensAndEmptiesTheCatalogue)
                 ASSERT_EQ(testutil::independentProblems(t, python), "") << where;
             catalogue::emptyFields(TablesData, DataSource2);
             catalogue::emptyMain(MainData);
-            EXPECT_TRUE(MainData.IsEmpty()) << where;
+            EXPECT_TRUE(MainData.isEmpty()) << where;
             DataSource2.setEnabled(false);
-            EXPECT_TRUE(TablesData.IsEmpty()) << where;
+            EXPECT_TRUE(TablesData.isEmpty()) << where;
             DataSource2.setEnabled(true);
         }
         // Emptied on disk too, not only in the components' view.

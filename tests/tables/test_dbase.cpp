@@ -6,6 +6,7 @@
 #include "tables/codepage.h"
 #include "tables/dbffile.h"
 #include "tables/error.h"
+#include "tables/file.h"
 #include "tables/recordsource.h"
 
 #include <gtest/gtest.h>
@@ -479,7 +480,20 @@ INSTANTIATE_TEST_SUITE_P(
                  0x01},
         ByteCase{"VfpNullableVarcharNull", 0x30, 'V', 10, 0, 0x02, {'a', 'b', 0, 0, 0, 0, 0, 0, 0, 2}, "null",
                  0x02},
-        ByteCase{"VfpVarbinaryShort", 0x30, 'Q', 6, 0, 0x04, {1, 2, 0, 0, 0, 2}, "binary:2", 0x01}),
+        ByteCase{"VfpVarbinaryShort", 0x30, 'Q', 6, 0, 0x04, {1, 2, 0, 0, 0, 2}, "binary:2", 0x01},
+        // Harbour's kinds in level-3 tables: @ and = are a little-endian Julian day number and
+        // milliseconds since midnight, ^ a 64-bit row version, 2/4 integers, 8 a double.
+        ByteCase{"HarbourTimestamp", 0x03, '@', 8, 0, 0, le(2460385, 4) + le(49530123, 4),
+                 "datetime:2024-03-15 13:45:30.123"},
+        ByteCase{"HarbourTimestampEmpty", 0x03, '@', 8, 0, 0, std::vector<uint8_t>(8, 0), "null"},
+        ByteCase{"HarbourModTime", 0x03, '=', 8, 0, 0, le(2460385, 4) + le(49530000, 4), kStampText},
+        ByteCase{"HarbourRowVersion", 0x03, '^', 8, 0, 0, le(123456789012ull, 8), "int:123456789012"},
+        ByteCase{"HarbourAutoInc", 0x03, '+', 4, 0, 0, le(11, 4), "int:11"},
+        ByteCase{"HarbourShort", 0x03, '2', 2, 0, 0, le(uint16_t(-3), 2), "int:-3"},
+        ByteCase{"HarbourLong", 0x03, '4', 4, 0, 0, le(uint32_t(-70000), 4), "int:-70000"},
+        ByteCase{"HarbourDouble", 0x03, '8', 8, 0, 0, le(bitsOf(-2.5), 8), "num:-2.5"},
+        // A kind nobody decodes shows its bytes in hex once they are not plain text.
+        ByteCase{"UnknownKindBytesInHex", 0x03, 'X', 4, 0, 0, {0x01, 0x1B, 'a', 0xFF}, "text:01 1B 61 FF"}),
     [](const testing::TestParamInfo<ByteCase> &i) { return i.param.what; });
 
 // ---------------------------------------------------------------- field kinds
@@ -534,6 +548,14 @@ INSTANTIATE_TEST_SUITE_P(
                     KindCase{"General", 0xF5, 'G', 10, 0, tables::ftDBaseOle, 10},
                     KindCase{"FoxProPicture", 0xF5, 'P', 10, 0, tables::ftGraphic, 10},
                     KindCase{"VfpVarbinary", 0x30, 'Q', 6, 0, tables::ftVarBytes, 6},
+                    // Harbour's kinds in level-3 tables, presented as what they hold.
+                    KindCase{"HarbourTimestamp", 0x03, '@', 8, 0, tables::ftDateTime, 0},
+                    KindCase{"HarbourModTime", 0x03, '=', 8, 0, tables::ftDateTime, 0},
+                    KindCase{"HarbourRowVersion", 0x03, '^', 8, 0, tables::ftFloat, 0},
+                    KindCase{"HarbourAutoInc", 0x03, '+', 4, 0, tables::ftAutoInc, 0},
+                    KindCase{"HarbourShort", 0x03, '2', 2, 0, tables::ftSmallint, 0},
+                    KindCase{"HarbourLong", 0x03, '4', 4, 0, tables::ftInteger, 0},
+                    KindCase{"HarbourDouble", 0x03, '8', 8, 0, tables::ftFloat, 0},
                     // A letter no reader knows: "Unknown", size 0, whatever its width.
                     KindCase{"UnknownLetter", 0x03, 'X', 7, 0, tables::ftUnknown, 0},
                     KindCase{"UnknownLetterLevel7", 0x04, 'X', 7, 0, tables::ftUnknown, 0}),
@@ -767,8 +789,73 @@ TEST(dbaseCompanions, FoundInAnyLetterCaseAndWhenCreatedLater)
     EXPECT_EQ(t.warning(), "");
 }
 
+#ifndef _WIN32
+// A name that is not UTF-8 (cp1251 bytes, as old Linux folders hold) is still a name: the table
+// opens and its memo file is found through the folder listing.
+TEST(FileLayer, NamesThatAreNotUtf8StillOpen)
+{
+    Scratch dir;
+    const std::string table = dir.copy("dbase/db3_memo.dbf", "\xC0\xE2.dbf");
+    dir.copy("dbase/db3_memo.dbt", "\xC0\xE2.dBt");
+    EXPECT_EQ(tables::findCompanion(dir.path(""), "\xC0\xE2", ".dbt"), dir.path("\xC0\xE2.dBt"));
+    DbfFile t(table, false);
+    EXPECT_EQ(describe(cell(t, 0, "NOTES")), "memo:short memo");
+}
+#endif
+
+// The one-writer lock: a second open cannot take it (in this process as from another), the
+// same open can take it again, reads and writes through other opens go on while it is held
+// (Windows locks stop I/O on the bytes they cover), and closing gives it up.
+TEST(FileLayer, OneWriterLockStopsOtherLocksOnly)
+{
+    Scratch dir;
+    const std::string path = dir.path("t.dbf");
+    testutil::writeAll(path, {'a', 'b', 'c', 'd'});
+    tables::File holder(path, tables::File::ReadOnly);
+    tables::File other(path, tables::File::ReadWrite);
+    ASSERT_TRUE(holder.tryLock());
+    EXPECT_TRUE(holder.tryLock());
+    EXPECT_FALSE(other.tryLock());
+    other.writeAt("XY", 2, 1);
+    char got[4] = {};
+    EXPECT_EQ(holder.readAt(got, 4, 0), 4u);
+    EXPECT_EQ(std::string(got, 4), "aXYd");
+    holder.close();
+    EXPECT_TRUE(other.tryLock());
+    tables::File third(path, tables::File::ReadOnly);
+    EXPECT_FALSE(third.tryLock());
+}
+
+// Paths are UTF-8 on every system: Cyrillic folder and file names open, and a companion in
+// another letter case of its extension is found.
+TEST(FileLayer, NonAsciiPathsOpenAndFindTheirCompanions)
+{
+    Scratch dir;
+    const std::string folder = dir.path("Данные/");
+    fs::create_directories(tables::fsPath(folder));
+    const std::string table = folder + "Склад.DBF";
+    fs::copy_file(fixture("dbase/db3_memo.dbf"), tables::fsPath(table));
+    fs::copy_file(fixture("dbase/db3_memo.dbt"), tables::fsPath(folder + "Склад.Dbt"));
+    const std::string memo = tables::findCompanion(folder, "Склад", ".dbt");
+    ASSERT_FALSE(memo.empty());
+    EXPECT_TRUE(fs::equivalent(tables::fsPath(memo), tables::fsPath(folder + "Склад.Dbt"))) << memo;
+    DbfFile t(table, false);
+    EXPECT_EQ(describe(cell(t, 0, "NOTES")), "memo:short memo");
+    try {
+        tables::File missing(folder + "Нет.dbf", tables::File::ReadOnly);
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const tables::Error &e) {
+        EXPECT_EQ(std::string(e.what()), "Файл «" + folder + "Нет.dbf»: не удаётся открыть: файл не найден");
+    }
+}
+
 TEST(dbaseCompanions, CpgIsReadInTheLikelySpellingsOnly)
 {
+#ifdef _WIN32
+    constexpr bool kNamesIgnoreCase = true; // every spelling names the same file
+#else
+    constexpr bool kNamesIgnoreCase = false;
+#endif
     // gdal_cp1251 has no code page mark: a .cpg decides, else the text is judged (1251 here).
     struct Case { std::string cpgName, cpgText; int codePage; };
     const Case cases[] = {
@@ -777,7 +864,7 @@ TEST(dbaseCompanions, CpgIsReadInTheLikelySpellingsOnly)
         {"t.cpg", "866", 866},           // the .cpg wins over the look at the text
         {"T.CPG", "866", 866},
         {"t.CPG", "866", 866},
-        {"T.cpg", "866", 1251},          // an unusual spelling: not looked for
+        {"T.cpg", "866", kNamesIgnoreCase ? 866 : 1251}, // an unusual spelling: not looked for
         {"t.cpg", "no idea", 1251},
     };
     for (const Case &c : cases) {
@@ -987,6 +1074,29 @@ TEST(dbaseCodePage, ConversionNeverYieldsBadUtf8)
     EXPECT_EQ(toUtf8("\x98", 1251), "\xEF\xBF\xBD");           // a byte cp1251 leaves undefined
     EXPECT_EQ(fromUtf8("Иванов", 866), "\x88\xA2\xA0\xAD\xAE\xA2");
     EXPECT_EQ(fromUtf8("日本", 1251), "??");
+}
+
+// Every code page we read from a mark or a .cpg and every one we write, both ways, through
+// whichever conversion the system has (iconv, or the Windows API).
+TEST(dbaseCodePage, EachCodePageConvertsBothWays)
+{
+    using tables::codepage::fromUtf8;
+    using tables::codepage::toUtf8;
+    struct Case { int codePage; const char *stored; const char *text; };
+    const Case cases[] = {
+        {437, "\x81\xE1", "üß"},     {850, "\x9C", "£"},         {852, "\xA5", "ą"},
+        {866, "\xF0\x80", "ЁА"},     {1250, "\xA3", "Ł"},        {1251, "\xB9\xA8", "№Ё"},
+        {1252, "\x80\xE4", "€ä"},    {20866, "\xC1\xE1", "аА"}, {21866, "\xA4", "є"},
+        {28595, "\xB0", "А"},         {10007, "\x80", "А"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.codePage);
+        EXPECT_EQ(toUtf8(c.stored, c.codePage), c.text);
+        EXPECT_EQ(fromUtf8(c.text, c.codePage), c.stored);
+    }
+    EXPECT_EQ(toUtf8("\x81", 1252), "\xEF\xBF\xBD"); // unassigned in cp1252
+    EXPECT_EQ(fromUtf8("€", 866), "?");                  // not in cp866, and no ASCII spelling
+    EXPECT_EQ(toUtf8("\xE4", 99999), "ä");              // an unknown code page reads as cp1252
 }
 
 TEST(dbaseCodePage, LeftCharsCountsCharactersNotBytes)

@@ -350,3 +350,104 @@ TEST(MdxIndex, CharacterAndDateTagsKeepTheirOrder)
     EXPECT_EQ(order("CITY"), (std::vector<int64_t>{5, 3, 2, 4, 1}));
     EXPECT_EQ(order("BORN"), (std::vector<int64_t>{4, 1, 5, 2, 3})); // a blank date sorts last
 }
+
+namespace {
+
+// A table PEOPLE with a character and a date column, both indexed, and the given rows.
+void makePeople(const std::string &folder, const std::vector<std::pair<std::string, std::string>> &rows)
+{
+    FieldDefs fields(2);
+    fields[0].name = "CITY"; fields[0].nativeType = 'C'; fields[0].width = 12;
+    fields[1].name = "BORN"; fields[1].nativeType = 'D'; fields[1].width = 8;
+    createDbaseTable(folder, "people.dbf", fields, {{"CITY", "CITY"}, {"BORN", "BORN"}}, 0x57);
+    Table t;
+    t.DatabaseName = folder;
+    t.TableName = "people.dbf";
+    t.ReadOnly = false;
+    t.IndexDefs = {{"CITY", "CITY"}, {"BORN", "BORN"}};
+    t.Open();
+    for (const auto &[city, born] : rows) {
+        t.Insert();
+        t.setFieldAsString("CITY", city);
+        t.setFieldAsString("BORN", born);
+        t.Post();
+    }
+}
+
+} // namespace
+
+// A damaged index header: the tags come back with their own kinds (a character tag stays a
+// character tag, a date tag a date tag) and in their own order.
+TEST(MdxIndex, DamagedHeaderRebuildKeepsCharacterAndDateTags)
+{
+    TempDir tmp;
+    makePeople(tmp.str(), {{"Tver", "19991231"}, {"Omsk", "20240315"}, {"Abakan", "20000229"}});
+    auto m = testutil::readAll(tmp.str() + "PEOPLE.MDX");
+    std::fill(m.begin(), m.begin() + 64, 0xEE);
+    testutil::writeAll(tmp.str() + "PEOPLE.MDX", m);
+
+    struct Case { const char *tag; char keyType; int keyLength; std::vector<int64_t> order; };
+    const Case cases[] = {{"CITY", 'C', 12, {3, 2, 1}}, {"BORN", 'D', 8, {1, 3, 2}}};
+    for (const Case &c : cases) {
+        Table t;
+        t.DatabaseName = tmp.str();
+        t.TableName = "people.dbf";
+        t.ReadOnly = false;
+        t.IndexDefs = {{"CITY", "CITY"}, {"BORN", "BORN"}};
+        t.IndexName = c.tag;
+        ASSERT_NO_THROW(t.Open()) << c.tag;
+        std::vector<int64_t> recs;
+        for (t.First(); !t.Eof(); t.Next())
+            recs.push_back(t.recordNumber());
+        EXPECT_EQ(recs, c.order) << c.tag;
+        t.Close();
+        MdxIndex mdx(tmp.str() + "PEOPLE.MDX", false);
+        const MdxIndex::TagSpec &spec = mdx.tag(mdx.findTag(c.tag));
+        EXPECT_EQ(spec.keyType, c.keyType) << c.tag;
+        EXPECT_EQ(spec.keyLength, c.keyLength) << c.tag;
+    }
+    EXPECT_EQ(testutil::independentProblems(tmp.str() + "people.dbf"), "");
+}
+
+// The link seeks the detail's index with a key of the detail tag's own kind: character and date
+// tags find the master's value.
+TEST(MdxIndex, LinkedSeekFindsCharacterAndDateKeys)
+{
+    TempDir tmp;
+    makePeople(tmp.str(), {{"Tver", "19991231"}, {"Omsk", "20240315"}, {"Tver", "20240315"}, {"Omsk", ""}});
+    FieldDefs fields(2);
+    fields[0].name = "CITY"; fields[0].nativeType = 'C'; fields[0].width = 12;
+    fields[1].name = "BORN"; fields[1].nativeType = 'D'; fields[1].width = 8;
+    createDbaseTable(tmp.str(), "master.dbf", fields, {}, 0x57);
+    {
+        Table m;
+        m.DatabaseName = tmp.str();
+        m.TableName = "master.dbf";
+        m.ReadOnly = false;
+        m.Open();
+        m.Insert();
+        m.setFieldAsString("CITY", "Tver");
+        m.setFieldAsString("BORN", "20240315");
+        m.Post();
+    }
+    struct Case { const char *tag; std::vector<int64_t> rows; };
+    const Case cases[] = {{"CITY", {1, 3}}, {"BORN", {2, 3}}};
+    for (const Case &c : cases) {
+        Table master, detail;
+        DataSource source;
+        master.DatabaseName = detail.DatabaseName = tmp.str();
+        master.TableName = "master.dbf";
+        detail.TableName = "people.dbf";
+        detail.IndexName = c.tag;
+        detail.MasterFields = c.tag;
+        source.setDataSet(&master);
+        detail.setMasterSource(&source);
+        master.Open();
+        detail.Open();
+        master.First();
+        std::vector<int64_t> recs;
+        for (detail.First(); !detail.Eof(); detail.Next())
+            recs.push_back(detail.recordNumber());
+        EXPECT_EQ(recs, c.rows) << c.tag;
+    }
+}

@@ -2,101 +2,38 @@
 
 #include "bytes.h"
 #include "codepage.h"
+#include "dbffile_p.h"
+#include "dbflayout.h"
 #include "error.h"
 #include "memofile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdint>
-#include <cmath>
-#include <cstring>
 #include <cstdio>
-#include <ctime>
+#include <cstring>
 
 namespace tables {
+
+using namespace dbflayout;
+using dbftext::trim;
+using dbftext::trimRight;
 
 namespace {
 
 constexpr size_t kBlockBytes = 64 * 1024;   // one cache block of records
 constexpr size_t kCacheBlocks = 8;
-constexpr size_t kMemoLimit = 64 * 1024;    // memo text kept for display
-constexpr int64_t kDayOfJdn = 1721425;      // Julian day number - proleptic Gregorian day number
-constexpr double kDayMs = 86400000.0;
-
-
-std::string trimRight(std::string_view s)
-{
-    size_t n = s.size();
-    while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\0'))
-        --n;
-    return std::string(s.substr(0, n));
-}
-
-std::string trim(std::string_view s)
-{
-    size_t b = 0;
-    while (b < s.size() && (s[b] == ' ' || s[b] == '\0'))
-        ++b;
-    return trimRight(s.substr(b));
-}
-
-// Day number (1 = 0001-01-01) of a proleptic Gregorian date; 0 when the date is impossible.
-int64_t dayNumber(int y, int m, int d)
-{
-    static const int mdays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1)
-        return 0;
-    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (d > mdays[m - 1] + (m == 2 && leap ? 1 : 0))
-        return 0;
-    int64_t yy = y - 1;
-    int64_t days = yy * 365 + yy / 4 - yy / 100 + yy / 400;
-    for (int i = 1; i < m; ++i)
-        days += mdays[i - 1] + (i == 2 && leap ? 1 : 0);
-    return days + d;
-}
-
-// Big-endian integer with the sign bit flipped (dBASE 7 I and +).
-int64_t flippedBe32(const uint8_t *p)
-{
-    return int64_t(int32_t(bytes::be32(p) ^ 0x80000000u));
-}
-
-// Big-endian double stored so that bytes sort: positives have the sign bit set, negatives
-// are all inverted (dBASE 7 O).
-double sortableDouble(const uint8_t *p)
-{
-    uint64_t bits = bytes::be64(p);
-    if (bits & 0x8000000000000000ull)
-        bits &= ~0x8000000000000000ull;
-    else
-        bits = ~bits;
-    return bytes::doubleFromBits(bits);
-}
-
-std::string hexByte(uint8_t v)
-{
-    char b[4];
-    std::snprintf(b, sizeof b, "%02X", v);
-    return b;
-}
-
-bool allBytes(std::string_view s, char c)
-{
-    return std::all_of(s.begin(), s.end(), [c](char x) { return x == c; });
-}
 
 // Numbers in general format: as few digits as needed, no trailing zeros.
 std::string generalNumber(std::string_view text)
 {
-    std::string t = trim(text);
+    std::string_view t = trim(text);
     if (t.empty())
-        return t;
+        return {};
     double v = 0;
     auto r = std::from_chars(t.data(), t.data() + t.size(), v);
     if (r.ec != std::errc() || r.ptr != t.data() + t.size())
-        return t;
+        return std::string(t);
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15g", v);
     return buf;
@@ -113,7 +50,7 @@ DbfFile::DbfFile(const std::string &path, bool writable, int codePage)
     // The writer builds records of text-stored fields and keeps the header of levels 3 to 5:
     // it would spoil a dBASE II header and the binary fields of the other layouts.
     if (writable && (dbase2_ || level7_ || foxPro_))
-        failFile(path, "таблицу этого вида (код версии 0x" + hexByte(version_) +
+        failFile(path, "таблицу этого вида (код версии " + bytes::hexByte(version_) +
                            ") можно только читать, изменять её нельзя");
 }
 
@@ -125,30 +62,30 @@ void DbfFile::parseHeader()
     fileSize_ = file_.sizeWhenOpened();
     if (fileSize_ == 0)
         failFile(path, "файл пуст, это не таблица dBASE");
-    if (fileSize_ < 32)
+    if (fileSize_ < int64_t(kHeaderSize))
         failFile(path, "файл слишком короткий для таблицы dBASE (" + std::to_string(fileSize_) + " байт)");
 
     // One read brings the whole header of nearly every table; a longer one is read again below.
     std::vector<uint8_t> head(size_t(std::min<int64_t>(fileSize_, 4096)));
-    if (file_.readAt(head.data(), head.size(), 0) < 32)
+    if (file_.readAt(head.data(), head.size(), 0) < kHeaderSize)
         failFile(path, "не удалось прочитать заголовок");
     const uint8_t *fixed = head.data();
-    version_ = fixed[0];
-    headerLength_ = bytes::le16(fixed + 8);
-    recordLength_ = bytes::le16(fixed + 10);
+    version_ = fixed[kVersion];
+    headerLength_ = bytes::le16(fixed + kHeaderLength);
+    recordLength_ = bytes::le16(fixed + kRecordLength);
     level7_ = (version_ & 7) == 4;
     foxPro_ = version_ == 0x30 || version_ == 0x31 || version_ == 0x32;
 
     static const uint8_t known[] = {0x02, 0x03, 0x04, 0x05, 0x07, 0x30, 0x31, 0x32, 0x43, 0x63, 0x7B, 0x83,
                                     0x87, 0x8B, 0x8C, 0x8E, 0xCB, 0xE5, 0xF5, 0xFB};
     if (std::find(std::begin(known), std::end(known), version_) == std::end(known))
-        failFile(path, "это не таблица dBASE (неизвестный код версии 0x" + hexByte(version_) + ")");
+        failFile(path, "это не таблица dBASE (неизвестный код версии " + bytes::hexByte(version_) + ")");
 
-    const int start = level7_ ? 68 : 32;
-    const int size = level7_ ? 48 : 32;
+    const int start = int(level7_ ? kHeaderSize7 : kHeaderSize);
+    const int size = int(level7_ ? kDescriptorSize7 : kDescriptorSize);
     bool plausible = headerLength_ >= start + 1 && headerLength_ <= fileSize_ && recordLength_ >= 1;
     if (version_ == 0x02 && !plausible) {
-        std::vector<uint8_t> h(size_t(std::min<int64_t>(fileSize_, 521)));
+        std::vector<uint8_t> h(size_t(std::min<int64_t>(fileSize_, int64_t(kHeaderLength2))));
         if (file_.readAt(h.data(), h.size(), 0) < h.size())
             failFile(path, "не удалось прочитать заголовок");
         parseDbase2(h);
@@ -173,11 +110,11 @@ void DbfFile::parseHeader()
             failFile(path, "заголовок обрезан");
     }
     header_ = h;
-    mdxFlag_ = !foxPro_ && h[28] == 1;
-    ldid_ = h[29];
+    mdxFlag_ = !foxPro_ && h[kProductionIndex] == 1;
+    ldid_ = h[kLanguageDriver];
     if (level7_)
-        driverName_ = std::string(reinterpret_cast<const char *>(h.data() + 32), 32).c_str();
-    if (!foxPro_ && h[15] == 1)
+        driverName_ = std::string(reinterpret_cast<const char *>(h.data() + kDriverName), kDriverNameSize).c_str();
+    if (!foxPro_ && h[kEncrypted] == 1)
         addWarning("таблица зашифрована (dBASE IV PROTECT), значения показаны так, как записаны");
 
     // Field descriptors up to the 0x0D terminator. Each must lie inside the header.
@@ -187,7 +124,7 @@ void DbfFile::parseHeader()
     int pos = start;
     while (pos < headerLength_) {
         const uint8_t *d = h.data() + pos;
-        if (d[0] == 0x0D) {
+        if (d[0] == kEndOfFields) {
             terminated = true;
             break;
         }
@@ -195,11 +132,12 @@ void DbfFile::parseHeader()
             failFile(path, "повреждён заголовок: описание поля " + std::to_string(raw.size() + 1) +
                                " выходит за конец заголовка (" + std::to_string(headerLength_) + " байт)");
         Descriptor f;
-        f.name = std::string(reinterpret_cast<const char *>(d), level7_ ? 32 : 11).c_str();
-        f.type = char(level7_ ? d[32] : d[11]);
-        f.length = level7_ ? d[33] : d[16];
-        f.decimals = level7_ ? d[34] : d[17];
-        f.flags = foxPro_ ? d[18] : 0;
+        f.name = std::string(reinterpret_cast<const char *>(d + (level7_ ? kFieldName7 : kFieldName)),
+                             level7_ ? kFieldNameSize7 : kFieldNameSize).c_str();
+        f.type = char(level7_ ? d[kFieldType7] : d[kFieldType]);
+        f.length = level7_ ? d[kFieldLength7] : d[kFieldLength];
+        f.decimals = level7_ ? d[kFieldDecimals7] : d[kFieldDecimals];
+        f.flags = foxPro_ ? d[kFieldFlags] : 0;
         raw.push_back(std::move(f));
         pos += size;
     }
@@ -225,7 +163,7 @@ void DbfFile::parseHeader()
     int bit = 0;
     for (const Descriptor &d : raw) {
         FieldDef f;
-        f.name = trimRight(d.name);
+        f.name = std::string(trimRight(d.name));
         f.nativeType = d.type;
         f.width = d.length;
         f.decimals = d.decimals;
@@ -276,11 +214,17 @@ void DbfFile::parseHeader()
         case 'I': f.type = ftInteger; break;
         case '+': f.type = ftAutoInc; break;
         case 'O': f.type = ftFloat; break;
+        // Harbour's kinds, in tables of levels 3 to 5.
+        case '=': f.type = level7_ ? ftUnknown : ftDateTime; break;
+        case '^': f.type = level7_ ? ftUnknown : ftFloat; break;
+        case '2': f.type = level7_ ? ftUnknown : ftSmallint; break;
+        case '4': f.type = level7_ ? ftUnknown : ftInteger; break;
+        case '8': f.type = level7_ ? ftUnknown : ftFloat; break;
         default: f.type = ftUnknown; f.size = 0; break;
         }
     }
 
-    setCount(bytes::le32(h.data() + 4));
+    setCount(bytes::le32(h.data() + kRecordCount));
     decodeNames();
 }
 
@@ -326,24 +270,23 @@ void DbfFile::addWarning(const std::string &what)
 
 void DbfFile::parseDbase2(const std::vector<uint8_t> &h)
 {
-    // dBASE II: 8-byte header (version, u16 count, date, u16 record length), 16-byte descriptors
-    // from offset 8 ended by 0x0D, records from offset 521.
     const std::string &path = file_.path();
     dbase2_ = true;
-    if (h.size() < 521)
+    if (h.size() < kHeaderLength2)
         failFile(path, "файл слишком короткий для таблицы dBASE II");
-    recordLength_ = bytes::le16(h.data() + 6);
-    headerLength_ = 521;
+    recordLength_ = bytes::le16(h.data() + kRecordLength2);
+    headerLength_ = int64_t(kHeaderLength2);
     if (recordLength_ < 1)
         failFile(path, "повреждён заголовок: длина записи равна нулю");
     int offset = 1;
-    for (int pos = 8; pos + 16 <= 520 && h[size_t(pos)] != 0x0D; pos += 16) {
+    for (size_t pos = kDescriptors2; pos + kDescriptorSize2 < kHeaderLength2 && h[pos] != kEndOfFields;
+         pos += kDescriptorSize2) {
         const uint8_t *d = h.data() + pos;
         FieldDef f;
-        f.name = trimRight(std::string(reinterpret_cast<const char *>(d), 11).c_str());
-        f.nativeType = char(d[11]);
-        f.width = d[12];
-        f.decimals = d[15];
+        f.name = std::string(trimRight(std::string(reinterpret_cast<const char *>(d + kFieldName), kFieldNameSize).c_str()));
+        f.nativeType = char(d[kFieldType2]);
+        f.width = d[kFieldLength2];
+        f.decimals = d[kFieldDecimals2];
         f.offset = offset;
         offset += f.width;
         switch (f.nativeType) {
@@ -356,7 +299,7 @@ void DbfFile::parseDbase2(const std::vector<uint8_t> &h)
     }
     if (offset > recordLength_)
         failRecordLength(offset);
-    setCount(bytes::le16(h.data() + 1));
+    setCount(bytes::le16(h.data() + kRecordCount2));
     decodeNames();
 }
 
@@ -402,7 +345,7 @@ int DbfFile::codePage() const
             for (int64_t r = 0; r < n; ++r)
                 for (size_t i = 0; i < fields_.size(); ++i)
                     if (fields_[i].nativeType == 'C' && !fields_[i].binary)
-                        sample += trimRight(rawField(r, int(i))) + ' ';
+                        sample.append(trimRight(fieldBytes(r, int(i)))).push_back(' ');
         } catch (const Error &) {
             // A record area that cannot be read: judge by what was read.
         }
@@ -450,7 +393,7 @@ const uint8_t *DbfFile::recordPtr(int64_t record) const
         b.data.resize(whole * size_t(recordLength_));
     }
     for (auto it = pendingDeletes_.lower_bound(first); it != pendingDeletes_.end() && *it < first + n; ++it)
-        b.data[size_t(*it - first) * size_t(recordLength_)] = '*';
+        b.data[size_t(*it - first) * size_t(recordLength_)] = kDeleted;
     cache_.push_front(std::move(b));
     if (cache_.size() > kCacheBlocks)
         cache_.pop_back();
@@ -459,7 +402,13 @@ const uint8_t *DbfFile::recordPtr(int64_t record) const
 
 bool DbfFile::isDeleted(int64_t record) const
 {
-    return recordPtr(record)[0] == '*';
+    return recordPtr(record)[0] == kDeleted;
+}
+
+std::string_view DbfFile::fieldBytes(int64_t record, int field) const
+{
+    const FieldDef &f = fields_.at(size_t(field));
+    return std::string_view(reinterpret_cast<const char *>(recordPtr(record) + f.offset), size_t(f.width));
 }
 
 std::string DbfFile::rawField(int64_t record, int field) const
@@ -477,16 +426,15 @@ std::string DbfFile::decodeText(std::string_view bytes) const
 std::string DbfFile::fieldText(int64_t record, int field) const
 {
     const FieldDef &f = fields_.at(size_t(field));
-    std::string raw = rawField(record, field);
     if (f.nativeType == 'N' || f.nativeType == 'F')
-        return generalNumber(raw);
+        return generalNumber(fieldBytes(record, field));
     if (f.nativeType == 'C')
-        return decodeText(trimRight(raw));
+        return decodeText(trimRight(fieldBytes(record, field)));
     Value v = value(record, field);
     switch (v.kind) {
     case Value::Kind::Text: case Value::Kind::Memo: return v.text;
     case Value::Kind::Integer: return std::to_string(v.integer);
-    default: return trim(raw);
+    default: return std::string(trim(fieldBytes(record, field)));
     }
 }
 
@@ -532,311 +480,5 @@ MemoFile *DbfFile::memo() const
     return memo_.get();
 }
 
-Value DbfFile::valueOf(int64_t record, int field, bool whole) const
-{
-    const FieldDef &f = fields_.at(size_t(field));
-    const uint8_t *r = recordPtr(record);
-    const uint8_t *p = r + f.offset;
-    std::string_view raw(reinterpret_cast<const char *>(p), size_t(f.width));
-
-    auto bitSet = [&](int bit) {
-        if (bit < 0 || nullFlagsOffset_ < 0 || bit / 8 >= nullFlagsWidth_)
-            return false;
-        return (r[nullFlagsOffset_ + bit / 8] >> (bit % 8) & 1) != 0;
-    };
-    if (f.nullable && bitSet(f.nullBit))
-        return Value::null();
-
-    Value v;
-    switch (f.nativeType) {
-    case 'C': {
-        // The VFP binary flag (NOCPTRANS) only means "never translated": still text.
-        std::string t = trimRight(raw);
-        if (t.empty())
-            return Value::null();
-        return Value::ofText(decodeText(t));
-    }
-    case 'V': case 'Q': {
-        size_t len = raw.size();
-        if (bitSet(f.varLengthBit) && !raw.empty())
-            len = std::min<size_t>(uint8_t(raw.back()), raw.size() - 1);
-        std::string_view data = raw.substr(0, len);
-        if (f.nativeType == 'Q') {
-            v.kind = Value::Kind::Binary;
-            v.size = int64_t(len);
-            v.text = std::string(data);
-            return v;
-        }
-        std::string t = trimRight(data);
-        if (t.empty())
-            return Value::null();
-        return Value::ofText(decodeText(t));
-    }
-    case 'N': case 'F': {
-        std::string t = trim(raw);
-        if (t.empty())
-            return Value::null();
-        double d = 0;
-        auto res = std::from_chars(t.data(), t.data() + t.size(), d);
-        if (res.ec != std::errc() || res.ptr != t.data() + t.size())
-            return Value::ofText(t);
-        return Value::ofNumber(d, f.decimals);
-    }
-    case 'D': {
-        std::string t = trim(raw);
-        if (t.empty() || allBytes(t, '0'))
-            return Value::null();
-        if (t.size() != 8 || !std::all_of(t.begin(), t.end(), [](char c) { return std::isdigit((unsigned char)c); }))
-            return Value::ofText(t);
-        int64_t day = dayNumber(std::stoi(t.substr(0, 4)), std::stoi(t.substr(4, 2)), std::stoi(t.substr(6, 2)));
-        if (day == 0)
-            return Value::ofText(t);
-        v.kind = Value::Kind::Date;
-        v.integer = day;
-        return v;
-    }
-    case 'L': {
-        char c = raw.empty() ? ' ' : raw[0];
-        if (std::strchr("TtYy", c) && c) { v.kind = Value::Kind::Boolean; v.integer = 1; return v; }
-        if (std::strchr("FfNn", c) && c) { v.kind = Value::Kind::Boolean; v.integer = 0; return v; }
-        return Value::null();
-    }
-    case 'M': case 'G': case 'P': case 'W': case 'B': {
-        if (f.nativeType == 'B' && foxPro_) {
-            if (f.width != 8)
-                return Value::null();
-            return Value::ofNumber(bytes::doubleFromBits(bytes::le64(p)), -1);
-        }
-        uint64_t block = 0;
-        if (f.width == 4) {
-            block = bytes::le32(p);
-        } else {
-            std::string t = trim(raw);
-            if (t.empty())
-                return Value::null();
-            for (char c : t) {
-                if (!std::isdigit(static_cast<unsigned char>(c))) {
-                    v.kind = Value::Kind::Missing;
-                    v.text = "повреждена ссылка на примечание: «" + t + "»";
-                    return v;
-                }
-                block = block * 10 + uint64_t(c - '0');
-                if (block > (1ull << 40))
-                    break;
-            }
-        }
-        if (block == 0)
-            return Value::null();
-        MemoFile *m = memo();
-        if (!m) {
-            v.kind = Value::Kind::Missing;
-            v.text = memoError_;
-            return v;
-        }
-        bool text = f.nativeType == 'M' && !f.binary;
-        try {
-            uint64_t total = 0;
-            const size_t limit = whole ? SIZE_MAX : text ? kMemoLimit : 0;
-            std::string data = m->read(block, limit, &total);
-            if (total == 0)
-                return Value::null(); // an empty memo
-            if (text) {
-                v.kind = Value::Kind::Memo;
-                v.text = decodeText(data);
-                v.size = int64_t(total);
-            } else {
-                v.kind = Value::Kind::Binary;
-                v.size = int64_t(total);
-                if (whole)
-                    v.text = std::move(data);
-            }
-        } catch (const Error &e) {
-            v.kind = Value::Kind::Missing;
-            v.text = std::string("примечание не читается: ") + e.what();
-        }
-        return v;
-    }
-    case 'Y': {
-        if (f.width != 8)
-            return Value::null();
-        v.kind = Value::Kind::Currency;
-        v.number = double(int64_t(bytes::le64(p))) / 10000.0;
-        v.decimals = 4;
-        return v;
-    }
-    case 'T': {
-        if (f.width != 8 || allBytes(raw, '\0') || allBytes(raw, ' '))
-            return Value::null();
-        // u32 Julian day number, u32 milliseconds since midnight. Visual FoxPro keeps whole
-        // seconds but writes the milliseconds with rounding noise (61984999 for 17:13:05).
-        int64_t jdn = bytes::le32(p);
-        int64_t ms = bytes::le32(p + 4);
-        if (jdn <= kDayOfJdn || ms > int64_t(kDayMs))
-            return Value::null();
-        ms = (ms + 500) / 1000 * 1000;
-        if (ms == int64_t(kDayMs)) {
-            ++jdn;
-            ms = 0;
-        }
-        v.kind = Value::Kind::DateTime;
-        v.integer = jdn - kDayOfJdn;
-        v.ms = ms;
-        return v;
-    }
-    case 'I': case '+': {
-        if (f.width != 4)
-            return Value::null();
-        if (level7_) {
-            if (allBytes(raw, '\0'))
-                return Value::null();
-            return Value::ofInteger(flippedBe32(p));
-        }
-        return Value::ofInteger(int32_t(bytes::le32(p)));
-    }
-    case 'O': {
-        if (f.width != 8 || allBytes(raw, '\0'))
-            return Value::null();
-        return Value::ofNumber(sortableDouble(p), -1);
-    }
-    case '@': {
-        if (f.width != 8 || allBytes(raw, '\0'))
-            return Value::null();
-        // Milliseconds as a big-endian double, day 1 = 0001-01-01 (the BDE time stamp). Some
-        // writers store it in the sortable form of O (sign bit set for positive values);
-        // a time stamp is never negative, so a set sign bit can only mean that form.
-        double msTotal = bytes::doubleFromBits(bytes::be64(p));
-        if (std::signbit(msTotal))
-            msTotal = -msTotal;
-        if (!(msTotal >= kDayMs) || msTotal >= kDayMs * 3652060.0)
-            return Value::null(); // before 0001-01-01 or after 9999-12-31
-        int64_t total = int64_t(std::llround(msTotal));
-        v.kind = Value::Kind::DateTime;
-        v.integer = total / int64_t(kDayMs);
-        v.ms = total % int64_t(kDayMs);
-        return v;
-    }
-    default: {
-        std::string t = trimRight(raw);
-        if (t.empty())
-            return Value::null();
-        return Value::ofText(decodeText(t));
-    }
-    }
-}
-
-// ---------------------------------------------------------------- writing
-
-std::vector<uint8_t> DbfFile::blankRecord() const
-{
-    return std::vector<uint8_t>(size_t(recordLength_), ' ');
-}
-
-void DbfFile::encodeText(std::vector<uint8_t> &record, int field, const std::string &utf8) const
-{
-    const FieldDef &f = fields_.at(size_t(field));
-    std::string bytes = codepage::fromUtf8(codepage::leftChars(utf8, size_t(f.width)), codePage());
-    if (bytes.size() > size_t(f.width))
-        bytes.resize(size_t(f.width));
-    std::fill(record.begin() + f.offset, record.begin() + f.offset + f.width, ' ');
-    std::copy(bytes.begin(), bytes.end(), record.begin() + f.offset);
-}
-
-void DbfFile::encodeInteger(std::vector<uint8_t> &record, int field, int64_t value) const
-{
-    const FieldDef &f = fields_.at(size_t(field));
-    char buf[64];
-    int n = f.decimals > 0 ? std::snprintf(buf, sizeof buf, "%*.*f", f.width, f.decimals, double(value))
-                           : std::snprintf(buf, sizeof buf, "%*lld", f.width, static_cast<long long>(value));
-    std::string s(buf, size_t(n));
-    if (s.size() > size_t(f.width))
-        s.assign(size_t(f.width), '*'); // does not fit: dBASE shows stars
-    std::copy(s.begin(), s.end(), record.begin() + f.offset);
-}
-
-int64_t DbfFile::append(const std::vector<uint8_t> &record)
-{
-    if (!writable_)
-        failFile(file_.path(), "таблица открыта только для чтения");
-    if (record.size() != size_t(recordLength_))
-        failFile(file_.path(), "длина новой записи не совпадает с длиной записи таблицы");
-    pending_.insert(pending_.end(), record.begin(), record.end());
-    return count_++;
-}
-
-void DbfFile::markDeleted(int64_t record)
-{
-    if (!writable_)
-        failFile(file_.path(), "таблица открыта только для чтения");
-    recordPtr(record); // bounds
-    if (record >= flushedCount_) {
-        pending_[size_t(record - flushedCount_) * size_t(recordLength_)] = '*';
-        return;
-    }
-    pendingDeletes_.insert(record);
-    int64_t first = record - record % recordsPerBlock_;
-    for (Block &b : cache_)
-        if (b.first == first && size_t(record - first) * size_t(recordLength_) < b.data.size())
-            b.data[size_t(record - first) * size_t(recordLength_)] = '*';
-}
-
-void DbfFile::writeHeaderCount()
-{
-    // Date of last update and record count, bytes 1..7, in one write.
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    uint8_t h[7];
-    h[0] = uint8_t(tm.tm_year);
-    h[1] = uint8_t(tm.tm_mon + 1);
-    h[2] = uint8_t(tm.tm_mday);
-    bytes::putLe32(h + 3, uint32_t(count_));
-    file_.writeAt(h, sizeof h, 1);
-}
-
-void DbfFile::flush()
-{
-    if (!writable_ || (pending_.empty() && pendingDeletes_.empty()))
-        return;
-    if (!pending_.empty()) {
-        // Records first, then the count that makes them part of the table: a record that is
-        // written but not counted is ignored when the table is opened again.
-        pending_.push_back(0x1A);
-        try {
-            file_.writeAt(pending_.data(), pending_.size(), headerLength_ + flushedCount_ * recordLength_);
-        } catch (...) {
-            pending_.pop_back();
-            throw;
-        }
-        pending_.pop_back();
-    }
-    for (int64_t r : pendingDeletes_) {
-        const uint8_t star = '*';
-        file_.writeAt(&star, 1, headerLength_ + r * recordLength_);
-    }
-    pendingDeletes_.clear();
-    int64_t written = count_;
-    writeHeaderCount();
-    // The buffered records are on disk now; reads go to the cache from here on. A cached block
-    // that ended at the old last record is shorter than the block now is: drop it.
-    pending_.clear();
-    cache_.remove_if([this](const Block &b) { return b.data.size() < size_t(recordsPerBlock_) * size_t(recordLength_); });
-    flushedCount_ = written;
-}
-
-void DbfFile::removeAll()
-{
-    if (!writable_)
-        failFile(file_.path(), "таблица открыта только для чтения");
-    pending_.clear();
-    pendingDeletes_.clear();
-    cache_.clear();
-    count_ = 0;
-    flushedCount_ = 0;
-    writeHeaderCount();
-    file_.truncate(headerLength_);
-    const uint8_t eof = 0x1A;
-    file_.writeAt(&eof, 1, headerLength_);
-    fileSize_ = headerLength_ + 1;
-}
 
 } // namespace tables
