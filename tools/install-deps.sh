@@ -12,6 +12,7 @@ packages=(
   poppler-utils
   python3 python3-dbfread python3-dbf
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix googletest wine64
 )
 missing=()
 for p in "${packages[@]}"; do
