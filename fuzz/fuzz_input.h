@@ -3,21 +3,26 @@
 // temp folder) under the extension the reader expects, with optional companion files.
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <initializer_list>
+#include <random>
 #include <set>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fuzz {
 
 inline std::string folder()
 {
     static const std::string dir = [] {
-        std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string d = base + "/zorvik-fuzz-" + std::to_string(getpid()) + "/";
-        mkdir(d.c_str(), 0700);
-        return d;
+        namespace fs = std::filesystem;
+        const std::string name = "zorvik-fuzz-" + std::to_string(std::random_device()());
+        std::error_code ec;
+        fs::path d = fs::path("/dev/shm") / name;
+        if (!fs::is_directory(d.parent_path(), ec) || !fs::create_directory(d, ec)) {
+            d = fs::temp_directory_path() / name;
+            fs::create_directory(d, ec);
+        }
+        return d.string() + "/";
     }();
     return dir;
 }
@@ -33,7 +38,7 @@ inline std::string put(const std::string &name, const uint8_t *data, size_t size
     return path;
 }
 
-inline void drop(const std::string &name) { unlink((folder() + name).c_str()); }
+inline void drop(const std::string &name) { std::remove((folder() + name).c_str()); }
 
 // A table and its companion files from one input: when the first byte is odd, the last quarter
 // of the rest becomes each companion file, else there are none. Returns the table's path, or

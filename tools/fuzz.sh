@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for SECONDS (default 10), seeded from the
+# Builds the libFuzzer targets with clang (the fuzz preset) and runs each for SECONDS (default 10), seeded from the
 # test fixtures, after replaying the kept regression inputs. Any crash, sanitizer report, timeout
 # or out-of-memory stops with a non-zero status; the input is left in build-fuzz/artifacts/.
 #   tools/fuzz.sh [SECONDS] [TARGET ...]      targets: dbf memo mdx paradox describe reportfile
@@ -10,20 +10,17 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(dbf memo mdx paradox describe reportfile)
 
-gui=OFF
-for t in "${targets[@]}"; do [ "$t" = reportfile ] && gui=ON; done
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVIK_FUZZ=ON \
-  -DZORVIK_GUI=$gui -DZORVIK_TESTS=OFF -DZORVIK_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
-cmake --build build-fuzz -j"${JOBS:-2}" --target $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
-
+# Seeds first: a seed list that matches no file (a renamed fixture, a wrong suffix) fails here
+# instead of leaving a target to run unseeded.
 seed() { # seed TARGET PREFIX_BYTE FILE...
-  local dir=build-fuzz/corpus/$1 prefix=$2; shift 2
+  local dir=build-fuzz/corpus/$1 prefix=$2 target=$1 seeded=0; shift 2
   mkdir -p "$dir"
   for f in "$@"; do
     [ -f "$f" ] || continue
     if [ -n "$prefix" ]; then { printf "$prefix"; cat "$f"; } > "$dir/$(basename "$f")"; else cp "$f" "$dir/"; fi
+    seeded=$((seeded + 1))
   done
+  [ $seeded -gt 0 ] || { echo "fuzz: no seed for $target in: $*"; exit 1; }
 }
 fx=tests/fixtures
 seed dbf '\x00' $fx/dbase/*.dbf $fx/real/dbase/*.dbf $fx/mdx/*/*.DBF
@@ -31,9 +28,14 @@ seed memo '\x01\x01' $fx/dbase/*.dbt $fx/real/dbase/*.dbt
 seed memo '\x02\x01' $fx/dbase/*.fpt $fx/real/dbase/*.fpt
 seed mdx '' $fx/mdx/*/*.MDX
 seed paradox '\x00' $fx/paradox/*.db $fx/real/paradox/*.db $fx/real/paradox/*.DB
-seed reportfile '' $fx/report/*.zrp
+seed reportfile '' $fx/report/*.zrep
 seed describe '\x00' $fx/dbase/*.dbf $fx/real/dbase/*.dbf
 seed describe '\x02' $fx/paradox/*.db $fx/real/paradox/*.DB
+
+gui=OFF
+for t in "${targets[@]}"; do [ "$t" = reportfile ] && gui=ON; done
+cmake --preset fuzz -DZORVIK_GUI=$gui >/dev/null
+cmake --build --preset fuzz -j"${JOBS:-2}" --target $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
 
 # Returning freed memory to the system can stall for seconds in some virtual machines; libFuzzer
 # would report that as a hang of the input.

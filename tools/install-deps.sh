@@ -13,6 +13,7 @@ packages=(
   python3 python3-dbfread python3-dbf
   clang libclang-rt-14-dev
   dpkg-dev lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin xdg-utils file man-db
+  g++-mingw-w64-x86-64-posix googletest wine64
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,6 @@
 // Writes the four empty catalogue files: ZORMain.dbf + ZORMAIN.MDX and ZORDet.dbf + ZORDET.MDX.
 // Usage: mkcatalogue [FOLDER]   (default: Data/ below the current directory)
 #include "catalogue/catalogue.h"
-#include "tables/codepage.h"
 #include "tables/error.h"
 
 #include <cstdio>
@@ -12,11 +11,8 @@ int main(int argc, char **argv)
     std::string folder = argc > 1 ? argv[1] : catalogue::dataFolder();
     if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
         folder += '/';
-    // Text is stored in Windows Cyrillic, marked by its language driver id.
-    const uint8_t ldid = tables::codepage::languageDriverFor(1251);
     try {
-        tables::createDbaseTable(folder, "ZORMain.dbf", catalogue::mainColumns(), {{"ZORID", "ZORID"}}, ldid);
-        tables::createDbaseTable(folder, "ZORDet.dbf", catalogue::detailColumns(), {{"ZOR_ID", "ZOR_ID"}}, ldid);
+        catalogue::createFiles(folder);
     } catch (const tables::Error &e) {
         std::fprintf(stderr, "mkcatalogue: %s\n", e.what());
         return 1;

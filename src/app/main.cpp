@@ -11,10 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <cstdio>
-#include <unistd.h>
+#include <optional>
 
 namespace {
 
@@ -42,16 +43,17 @@ void setNames()
 // display if there is one, else on Qt's offscreen platform.
 int exportWithoutWindow(int argc, char *argv[])
 {
+    std::optional<QTemporaryDir> runtime; // outlives the application
 #if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Without a desktop session Qt would warn on standard error, which is the export's own.
+    // Without a desktop session Qt would warn on standard error, which is the export's own:
+    // a runtime folder of the export's own (owner only), removed when it ends.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        const QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/runtime-zorvik-" + QByteArray::number(getuid());
-        QDir().mkpath(QString::fromLocal8Bit(runtime));
-        QFile::setPermissions(QString::fromLocal8Bit(runtime), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", runtime);
+        runtime.emplace(QDir::tempPath() + QStringLiteral("/runtime-zorvik-XXXXXX"));
+        if (runtime->isValid())
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime->path()));
     }
 #endif
     QGuiApplication application(argc, argv);

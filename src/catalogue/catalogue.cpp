@@ -39,6 +39,17 @@ tables::FieldDefs detailColumns()
             column("ZOR_DEC", 'F', 19), column("ZOR_ID", 'F', 19)};
 }
 
+void createFiles(const std::string &folder)
+{
+    std::string dir = folder;
+    if (!dir.empty() && dir.back() != '/' && dir.back() != '\\')
+        dir += '/';
+    // Text is stored in Windows Cyrillic, marked by its language driver id.
+    const uint8_t ldid = tables::codepage::languageDriverFor(1251);
+    tables::createDbaseTable(dir, "ZORMain.dbf", mainColumns(), {{"ZORID", "ZORID"}}, ldid);
+    tables::createDbaseTable(dir, "ZORDet.dbf", detailColumns(), {{"ZOR_ID", "ZOR_ID"}}, ldid);
+}
+
 void setUp(tables::Table &MainData, tables::Table &TablesData, tables::DataSource &DataSource2)
 {
     MainData.ReadOnly = false;

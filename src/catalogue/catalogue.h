@@ -26,6 +26,11 @@ std::string dataFolder();
 tables::FieldDefs mainColumns();
 tables::FieldDefs detailColumns();
 
+// Writes the four empty catalogue files (ZORMain.dbf + ZORMAIN.MDX, ZORDet.dbf + ZORDET.MDX) into
+// `folder`, text marked as Windows Cyrillic. Used by mkcatalogue; the tool itself never creates
+// them. Throws tables::Error.
+void createFiles(const std::string &folder);
+
 // Puts the stored column and index definitions on the two components and links
 // TablesData to MainData through DataSource2 (tag ZOR_ID against MainData's ZORID).
 void setUp(tables::Table &MainData, tables::Table &TablesData, tables::DataSource &DataSource2);

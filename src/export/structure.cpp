@@ -3,15 +3,15 @@
 #include "tables/codepagechoice.h"
 #include "tables/error.h"
 #include "tables/fielddef.h"
+#include "tables/file.h"
 
 #include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
+#include <random>
 
 namespace exporter {
 
@@ -774,40 +774,47 @@ std::string render(Format format, const std::vector<TableInfo> &tables)
 
 void writeWhole(const std::string &path, const std::string &bytes)
 {
-    auto fail = [&](int error) {
-        tables::failFile(path, std::string("не удаётся записать: ") + std::strerror(error));
+    namespace fs = std::filesystem;
+    auto fail = [&](const std::string &why) { tables::failFile(path, "не удаётся записать: " + why); };
+    // The file layer's messages end with the system's reason; the one to show names the target.
+    auto reasonOf = [](const tables::Error &e) {
+        const std::string what = e.what();
+        const size_t colon = what.rfind(": ");
+        return colon == std::string::npos ? what : what.substr(colon + 2);
     };
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        fail(errno);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int e = n < 0 ? errno : EIO;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            fail(e);
+    // A fresh name beside the target, so the rename stays on one file system.
+    std::random_device random;
+    std::string temp;
+    std::error_code ec;
+    for (int attempt = 0; attempt < 100 && temp.empty(); ++attempt) {
+        static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        std::string candidate = path + '.';
+        for (int i = 0; i < 6; ++i)
+            candidate += letters[random() % (sizeof letters - 1)];
+        if (!fs::exists(fs::symlink_status(fs::path(candidate), ec)))
+            temp = std::move(candidate);
+    }
+    if (temp.empty())
+        fail("нет свободного имени для временного файла");
+    try {
+        tables::File file(temp, tables::File::Create);
+        try {
+            file.writeAt(bytes.data(), bytes.size(), 0);
+            file.sync();
+            file.close();
+        } catch (const tables::Error &) {
+            file.close();
+            fs::remove(fs::path(temp), ec);
+            throw;
         }
-        done += size_t(n);
+    } catch (const tables::Error &e) {
+        fail(reasonOf(e));
     }
-    // The file gets the usual permissions of a new file, not mkstemp's private ones.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    const int synced = ::fsync(fd) == 0 ? 0 : errno;
-    const int closed = ::close(fd) == 0 ? 0 : errno;
-    if (synced || closed) {
-        ::unlink(temp.c_str());
-        fail(synced ? synced : closed);
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int e = errno;
-        ::unlink(temp.c_str());
-        fail(e);
+    fs::rename(fs::path(temp), fs::path(path), ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(fs::path(temp), ignored);
+        fail(ec.message());
     }
 }
 

@@ -7,21 +7,16 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <set>
+#include <system_error>
 #include <utility>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace selection {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr int kMaxDepth = 256;         // deeper nesting is no real folder tree
 constexpr int kCallEvery = 256;        // files between two progress calls
@@ -32,6 +27,7 @@ std::string shown(const std::string &path)
     return QString::fromLocal8Bit(path.data(), qsizetype(path.size())).toStdString();
 }
 
+#ifndef _WIN32
 bool validName(const char *name, size_t length)
 {
     bool ascii = true;
@@ -42,22 +38,42 @@ bool validName(const char *name, size_t length)
     const QByteArray bytes(name, qsizetype(length));
     return QString::fromLocal8Bit(bytes).toLocal8Bit() == bytes;
 }
+#endif
 
-std::string reason(int error)
+// The name of a folder entry in the system's 8-bit encoding; false when it has none there
+// (`out` then holds what can be shown of it).
+bool localName(const fs::path &name, std::string &out)
 {
-    switch (error) {
-    case EACCES: case EPERM: return "нет доступа";
-    case ENOENT: return "исчезла во время просмотра";
-    case ELOOP: return "символические ссылки ведут по кругу";
-    case ENOTDIR: return "это уже не папка";
-    case EIO: return "ошибка ввода-вывода";
-    default: return std::strerror(error);
-    }
+#ifdef _WIN32
+    const QString text = QString::fromStdWString(name.native());
+    const QByteArray local = text.toLocal8Bit();
+    out = local.toStdString();
+    return QString::fromLocal8Bit(local) == text;
+#else
+    out = name.native();
+    return validName(out.data(), out.size());
+#endif
+}
+
+std::string reason(const std::error_code &error)
+{
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
+        return "нет доступа";
+    if (error == std::errc::no_such_file_or_directory)
+        return "исчезла во время просмотра";
+    if (error == std::errc::too_many_symbolic_link_levels)
+        return "символические ссылки ведут по кругу";
+    if (error == std::errc::not_a_directory)
+        return "это уже не папка";
+    if (error == std::errc::io_error)
+        return "ошибка ввода-вывода";
+    return error.message();
 }
 
 struct Entry {
     QString key;        // the name as text, for ordering
     std::string name;   // the name's bytes
+    fs::path real;      // folders: where the folder really is (no links, no "..")
 };
 
 
@@ -68,65 +84,67 @@ class Search {
 public:
     Search(Intake &out, const IntakeCallback &progress) : out_(out), progress_(progress) {}
 
-    // Searches `folder` (with its trailing '/'); false when cancelled.
-    bool folder(const std::string &folder, int depth)
+    // Searches `folder` (with its trailing '/'); false when cancelled. `real` is where the folder
+    // really is, for telling a folder seen before: a folder reached again through a link is
+    // searched once.
+    bool folder(const std::string &folder, const fs::path &real, int depth)
     {
-        DIR *dir = ::opendir(folder.c_str());
-        if (!dir) {
-            note("Папка «" + shown(folder) + "» пропущена: " + reason(errno) + ".");
+        std::error_code error;
+        fs::directory_iterator it(fs::path(folder), error);
+        if (error) {
+            note("Папка «" + shown(folder) + "» пропущена: " + reason(error) + ".");
             return true;
         }
-        struct stat self {};
-        if (::fstat(::dirfd(dir), &self) != 0 || !visited_.insert({self.st_dev, self.st_ino}).second) {
-            ::closedir(dir);
+        if (real.empty() || !visited_.insert(real.native()).second) {
             note("Папка «" + shown(folder) + "» пропущена: она уже просмотрена (символическая ссылка ведёт в неё же или по кругу).");
             return true;
         }
         ++out_.folders;
         if (!call(folder))
-            return closed(dir, false);
+            return false;
 
         std::vector<Entry> files, folders;
-        errno = 0;
-        while (const dirent *e = ::readdir(dir)) {
-            const char *name = e->d_name;
-            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-                continue;
-            const size_t length = std::strlen(name);
-            if (!validName(name, length)) {
+        for (const fs::directory_iterator end; it != end;) {
+            const fs::directory_entry &e = *it;
+            std::string name;
+            if (!localName(e.path().filename(), name)) {
                 note("«" + shown(folder + name) + "» пропущен: имя не в кодировке системы.");
-                continue;
-            }
-            unsigned char type = e->d_type;
-            if (type == DT_LNK || type == DT_UNKNOWN) {
-                struct stat st {};
-                if (::fstatat(::dirfd(dir), name, &st, 0) != 0) {
-                    const int error = errno;
-                    if (type == DT_LNK)
+            } else {
+                // The type the folder listing gave; only links (and entries of file systems that
+                // give none) cost a look at the file.
+                std::error_code typeError;
+                const bool link = e.is_symlink(typeError);
+                fs::file_type type = fs::file_type::unknown;
+                if (!typeError)
+                    type = link ? fs::status(e.path(), typeError).type()
+                                : e.is_directory(typeError) ? fs::file_type::directory
+                                : e.is_regular_file(typeError) ? fs::file_type::regular : fs::file_type::unknown;
+                if (typeError) {
+                    if (link)
                         note("Ссылка «" + shown(folder + name) + "» пропущена: " +
-                             (error == ENOENT ? std::string("она никуда не ведёт") : reason(error)) + ".");
+                             (typeError == std::errc::no_such_file_or_directory ? std::string("она никуда не ведёт")
+                                                                                 : reason(typeError)) + ".");
                     else
-                        note("«" + shown(folder + name) + "» пропущен: " + reason(error) + ".");
-                    errno = 0;
-                    continue;
+                        note("«" + shown(folder + name) + "» пропущен: " + reason(typeError) + ".");
+                } else if (type == fs::file_type::directory) {
+                    // A folder inside a real folder is really there; a link is followed to its end.
+                    fs::path target = link ? fs::canonical(e.path(), typeError) : real / e.path().filename();
+                    if (link && !typeError && leadsUp(real, target))
+                        note("Ссылка «" + shown(folder + name) + "» пропущена: она ведёт в папку, которая её содержит (петля).");
+                    else
+                        folders.push_back({QString::fromLocal8Bit(name.data(), qsizetype(name.size())), name,
+                                           typeError ? fs::path() : std::move(target)});
+                } else if (type == fs::file_type::regular) {
+                    files.push_back({QString::fromLocal8Bit(name.data(), qsizetype(name.size())), name, {}});
                 }
-                type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
-                if (type == DT_DIR && leadsUp(folder, name)) {
-                    note("Ссылка «" + shown(folder + name) + "» пропущена: она ведёт в папку, которая её содержит (петля).");
-                    errno = 0;
-                    continue;
-                }
+                // Devices, pipes and sockets are never opened.
             }
-            if (type == DT_DIR)
-                folders.push_back({QString::fromLocal8Bit(name, qsizetype(length)), std::string(name, length)});
-            else if (type == DT_REG)
-                files.push_back({QString::fromLocal8Bit(name, qsizetype(length)), std::string(name, length)});
-            // Devices, pipes and sockets are never opened.
-            errno = 0;
+            it.increment(error);
+            if (error) {
+                note("Папка «" + shown(folder) + "» прочитана не до конца: " + reason(error) + ".");
+                break;
+            }
         }
-        if (errno != 0)
-            note("Папка «" + shown(folder) + "» прочитана не до конца: " + reason(errno) + ".");
-        ::closedir(dir);
 
         sortNaturally(files);
         sortNaturally(folders);
@@ -144,7 +162,7 @@ public:
                 note("Папка «" + shown(folder + f.name) + "» пропущена: слишком глубокая вложенность.");
                 continue;
             }
-            if (!this->folder(folder + f.name + '/', depth + 1))
+            if (!this->folder(folder + f.name + '/', f.real, depth + 1))
                 return false;
         }
         return true;
@@ -185,29 +203,18 @@ private:
         return true;
     }
 
-    bool closed(DIR *dir, bool result)
-    {
-        ::closedir(dir);
-        return result;
-    }
-
     void note(std::string text) { out_.notes.push_back(std::move(text)); }
 
-    // A link in `folder` to `folder` itself or to a folder above it: followed, it would search
-    // the same files again and again.
-    static bool leadsUp(const std::string &folder, const char *name)
+    // A link in the folder `here` to `here` itself or to a folder above it (both real paths):
+    // followed, it would search the same files again and again.
+    static bool leadsUp(const fs::path &here, const fs::path &there)
     {
-        char here[PATH_MAX], there[PATH_MAX];
-        if (!::realpath(folder.c_str(), here) || !::realpath((folder + name).c_str(), there))
-            return false;
-        const std::string_view inside(here), target(there);
-        return inside == target || target == "/" ||
-               (inside.starts_with(target) && inside.size() > target.size() && inside[target.size()] == '/');
+        return std::mismatch(there.begin(), there.end(), here.begin(), here.end()).first == there.end();
     }
 
     Intake &out_;
     const IntakeCallback &progress_;
-    std::set<std::pair<dev_t, ino_t>> visited_;
+    std::set<fs::path::string_type> visited_;
 };
 
 // Runs of ASCII digits.
@@ -273,10 +280,10 @@ Intake expandPaths(const std::vector<std::string> &paths, const IntakeCallback &
     Search search(out, progress);
     for (size_t i = 0; i < paths.size(); ++i) {
         const std::string &path = paths[i];
-        struct stat st {};
-        if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::error_code error;
+        if (path.empty() || !fs::is_directory(fs::path(path), error)) {
             out.paths.push_back(path);
-        } else if (!search.folder(path.ends_with('/') ? path : path + '/', 0)) {
+        } else if (!search.folder(path.ends_with('/') ? path : path + '/', fs::canonical(fs::path(path), error), 0)) {
             break;
         }
         out.named.resize(out.paths.size(), i);

@@ -1,19 +1,31 @@
 #include "codepage.h"
-
+#include "codepage_p.h"
 #include "transliterate.h"
-
-#include <iconv.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <map>
-#include <mutex>
 
 namespace tables::codepage {
+
+size_t utf8Length(std::string_view s, size_t i)
+{
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c < 0xE0) ? 2 : (c >= 0xE0 && c < 0xF0) ? 3 : (c >= 0xF0 && c < 0xF5) ? 4 : 0;
+    if (len == 0 || i + len > s.size())
+        return 0;
+    for (size_t k = 1; k < len; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return len;
+}
+
+std::string_view substitute(std::string_view rest, size_t len, std::string_view bad)
+{
+    const char *ascii = len > 0 ? asciiSpelling(decodeUtf8(rest, len)) : nullptr;
+    return ascii ? std::string_view(ascii) : bad;
+}
 
 namespace {
 
@@ -32,76 +44,12 @@ constexpr Ldid kLdids[] = {
     {0xCA, 1254}, {0xCB, 1253},
 };
 
-std::string iconvName(int cp)
-{
-    switch (cp) {
-    case 65001: return "UTF-8";
-    case 10000: return "MACINTOSH";
-    case 10007: return "MAC-CYRILLIC";
-    case 10029: return "MAC-CENTRALEUROPE";
-    case 10006: return "MACGREEK";
-    case 20866: return "KOI8-R";
-    case 21866: return "KOI8-U";
-    default:
-        if (cp >= 28591 && cp <= 28606)
-            return "ISO-8859-" + std::to_string(cp - 28590);
-        return "CP" + std::to_string(cp);
-    }
-}
-
-// iconv descriptors are costly to open; keep one per direction and code page.
-class Converters {
-public:
-    iconv_t get(int cp, bool toUtf)
-    {
-        std::lock_guard lock(mutex_);
-        auto key = std::make_pair(cp, toUtf);
-        auto it = map_.find(key);
-        if (it != map_.end())
-            return it->second;
-        std::string name = iconvName(cp);
-        iconv_t cd = toUtf ? iconv_open("UTF-8", name.c_str()) : iconv_open(name.c_str(), "UTF-8");
-        map_[key] = cd;
-        return cd;
-    }
-    std::mutex &mutex() { return mutex_; }
-    ~Converters()
-    {
-        for (auto &[k, cd] : map_)
-            if (cd != iconv_t(-1))
-                iconv_close(cd);
-    }
-
-private:
-    std::mutex mutex_;
-    std::map<std::pair<int, bool>, iconv_t> map_;
-};
-
-Converters &converters()
-{
-    static Converters c;
-    return c;
-}
-
 bool isAscii(std::string_view s)
 {
     for (unsigned char c : s)
         if (c >= 0x80)
             return false;
     return true;
-}
-
-// Length of the UTF-8 sequence starting at s[i], 0 when it is not a valid one.
-size_t utf8Length(std::string_view s, size_t i)
-{
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t len = c < 0x80 ? 1 : (c >= 0xC2 && c < 0xE0) ? 2 : (c >= 0xE0 && c < 0xF0) ? 3 : (c >= 0xF0 && c < 0xF5) ? 4 : 0;
-    if (len == 0 || i + len > s.size())
-        return 0;
-    for (size_t k = 1; k < len; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-            return 0;
-    return len;
 }
 
 // `in` with every byte that does not start a valid UTF-8 sequence replaced by `bad`.
@@ -119,55 +67,6 @@ std::string cleanUtf8(std::string_view in, std::string_view bad)
             i += len;
         }
     }
-    return out;
-}
-
-// What a UTF-8 character of `len` bytes at the start of `rest` becomes when the target code
-// page cannot hold it: its ASCII spelling where it has one, else `bad`.
-std::string_view substitute(std::string_view rest, size_t len, std::string_view bad)
-{
-    const char *ascii = len > 0 ? asciiSpelling(decodeUtf8(rest, len)) : nullptr;
-    return ascii ? std::string_view(ascii) : bad;
-}
-
-// Runs iconv over `in`; an input character that does not convert is replaced and skipped (one
-// byte of a single-byte code page becomes `bad`; one whole character of UTF-8 input becomes
-// its ASCII spelling, else `bad`).
-std::string convert(iconv_t cd, std::string_view in, std::string_view bad, bool utf8Input)
-{
-    std::string out;
-    out.reserve(in.size() * 2 + 4);
-    char buf[1024];
-    char *src = const_cast<char *>(in.data());
-    size_t left = in.size();
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    while (left > 0) {
-        char *dst = buf;
-        size_t room = sizeof buf;
-        size_t r = iconv(cd, &src, &left, &dst, &room);
-        out.append(buf, size_t(dst - buf));
-        if (r == size_t(-1)) {
-            if (errno == E2BIG)
-                continue;
-            // EILSEQ or EINVAL: skip the character that does not convert.
-            size_t skip = 1;
-            std::string_view replacement = bad;
-            if (utf8Input) {
-                std::string_view rest(src, left);
-                const size_t len = utf8Length(rest, 0);
-                skip = std::max<size_t>(1, len);
-                replacement = substitute(rest, len, bad);
-            }
-            skip = std::min(skip, left);
-            src += skip;
-            left -= skip;
-            out += replacement;
-        }
-    }
-    char *dst = buf;
-    size_t room = sizeof buf;
-    iconv(cd, nullptr, nullptr, &dst, &room);
-    out.append(buf, size_t(dst - buf));
     return out;
 }
 
@@ -450,7 +349,8 @@ int localeDefault()
             return 1252;
         }
     }
-    return 1252;
+    const int system = backend::systemCodePage();
+    return system != 0 ? system : 1252;
 }
 
 std::string toUtf8(std::string_view bytes, int codePage)
@@ -462,14 +362,10 @@ std::string toUtf8(std::string_view bytes, int codePage)
         return cleanUtf8(bytes, kReplacement);
     if (codePage == 0)
         codePage = 1252;
-    Converters &c = converters();
-    iconv_t cd = c.get(codePage, true);
-    if (cd == iconv_t(-1))
-        cd = c.get(1252, true);
-    if (cd == iconv_t(-1))
-        return asciiOnly(bytes, kReplacement, false);
-    std::lock_guard lock(c.mutex());
-    return convert(cd, bytes, kReplacement, false);
+    std::string out;
+    if (backend::toUtf8(bytes, codePage, kReplacement, out) || backend::toUtf8(bytes, 1252, kReplacement, out))
+        return out;
+    return asciiOnly(bytes, kReplacement, false);
 }
 
 std::string fromUtf8(std::string_view utf8, int codePage)
@@ -480,14 +376,10 @@ std::string fromUtf8(std::string_view utf8, int codePage)
         return cleanUtf8(utf8, "?");
     if (codePage == 0)
         codePage = 1252;
-    Converters &c = converters();
-    iconv_t cd = c.get(codePage, false);
-    if (cd == iconv_t(-1))
-        cd = c.get(1252, false);
-    if (cd == iconv_t(-1))
-        return asciiOnly(utf8, "?", true);
-    std::lock_guard lock(c.mutex());
-    return convert(cd, utf8, "?", true);
+    std::string out;
+    if (backend::fromUtf8(utf8, codePage, "?", out) || backend::fromUtf8(utf8, 1252, "?", out))
+        return out;
+    return asciiOnly(utf8, "?", true);
 }
 
 std::string leftChars(std::string_view utf8, size_t n)

@@ -1,6 +1,6 @@
 #pragma once
-// Code pages of table text and their conversion to and from UTF-8 (through iconv, with our
-// own transliteration of what a code page cannot hold).
+// Code pages of table text and their conversion to and from UTF-8 (iconv on POSIX systems,
+// the Windows API on Windows, with our own transliteration of what a code page cannot hold).
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -21,9 +21,7 @@ using namespace dbflayout;
 
 void dbflayout::putDateStamp(uint8_t *p)
 {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
+    const std::tm tm = localTime(std::time(nullptr));
     p[0] = uint8_t(tm.tm_year);
     p[1] = uint8_t(tm.tm_mon + 1);
     p[2] = uint8_t(tm.tm_mday);

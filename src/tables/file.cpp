@@ -1,4 +1,7 @@
+// The part of the file layer both systems share: injected faults, the user's words for a
+// failure, path splitting and the companion-file lookup (through std::filesystem).
 #include "file.h"
+#include "file_p.h"
 
 #include "error.h"
 
@@ -6,15 +9,10 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <ctime>
-#include <dirent.h>
 #include <map>
 #include <mutex>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tables {
 
@@ -60,8 +58,11 @@ void reset()
 long count(Kind kind) { return slots[kind].count.load(); }
 } // namespace faults
 
-namespace {
-std::string systemText(int error)
+namespace detail {
+
+bool injectedFault(int kind) { return faults::hit(faults::Kind(kind)); }
+
+std::string errnoText(int error)
 {
     switch (error) {
     case ENOENT: return "файл не найден";
@@ -70,117 +71,22 @@ std::string systemText(int error)
     case EIO: return "ошибка ввода-вывода";
     case EISDIR: return "это папка, а не файл";
     case EROFS: return "файловая система только для чтения";
-    case EDQUOT: return "превышена квота диска";
+#ifdef EDQUOT
+    case EDQUOT: return kQuotaText;
+#endif
     default: return std::strerror(error);
     }
 }
-} // namespace
 
-File::File(const std::string &path, Mode mode) : path_(path)
-{
-    const int flags = mode == ReadOnly ? O_RDONLY : mode == ReadWrite ? O_RDWR : O_RDWR | O_CREAT | O_TRUNC;
-    fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-    if (fd_ < 0)
-        failFile(path, "не удаётся открыть: " + systemText(errno));
-    struct stat st;
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        int e = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(fd_);
-        fd_ = -1;
-        failFile(path, e == EISDIR ? "это папка, а не файл" : "это не обычный файл");
-    }
-    openedSize_ = st.st_size;
-}
+} // namespace detail
 
-File::~File() { close(); }
-
-File::File(File &&o) noexcept : fd_(o.fd_), path_(std::move(o.path_)), openedSize_(o.openedSize_) { o.fd_ = -1; }
-
-File &File::operator=(File &&o) noexcept
-{
-    if (this != &o) {
-        close();
-        fd_ = o.fd_;
-        path_ = std::move(o.path_);
-        openedSize_ = o.openedSize_;
-        o.fd_ = -1;
-    }
-    return *this;
-}
-
-void File::close()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
-}
-
-int64_t File::size() const
-{
-    struct stat st;
-    if (::fstat(fd_, &st) != 0)
-        failFile(path_, systemText(errno));
-    return st.st_size;
-}
-
-size_t File::readAt(void *buffer, size_t n, int64_t offset) const
-{
-    size_t done = 0;
-    while (done < n) {
-        if (faults::hit(faults::Read))
-            failFile(path_, "ошибка чтения: " + systemText(errno));
-        ssize_t r = ::pread(fd_, static_cast<char *>(buffer) + done, n - done, offset + int64_t(done));
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            failFile(path_, "ошибка чтения: " + systemText(errno));
-        }
-        if (r == 0)
-            break;
-        done += size_t(r);
-    }
-    return done;
-}
-
-void File::writeAt(const void *buffer, size_t n, int64_t offset)
-{
-    size_t done = 0;
-    while (done < n) {
-        if (faults::hit(faults::Write))
-            failFile(path_, "ошибка записи: " + systemText(errno));
-        ssize_t r = ::pwrite(fd_, static_cast<const char *>(buffer) + done, n - done, offset + int64_t(done));
-        if (r < 0) {
-            if (errno == EINTR)
-                continue;
-            failFile(path_, "ошибка записи: " + systemText(errno));
-        }
-        done += size_t(r);
-    }
-}
-
-void File::truncate(int64_t length)
-{
-    if (faults::hit(faults::Write) || ::ftruncate(fd_, length) != 0)
-        failFile(path_, "ошибка записи: " + systemText(errno));
-}
-
-void File::sync()
-{
-    if (faults::hit(faults::Sync) || ::fdatasync(fd_) != 0)
-        failFile(path_, "ошибка записи на диск: " + systemText(errno));
-}
-
-bool File::tryLock()
-{
-    return ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
-}
 
 namespace {
 
 bool isRegularFile(const std::string &p)
 {
-    struct stat st;
-    return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    std::error_code ec;
+    return std::filesystem::is_regular_file(fsPath(p), ec);
 }
 
 // Folder listings by folder path: lower-case name -> name as spelt on disk. An entry is
@@ -192,25 +98,28 @@ class FolderListings {
 public:
     std::string find(const std::string &folder, const std::string &lowerName)
     {
+        namespace fs = std::filesystem;
         const std::string dirPath = folder.empty() ? "." : folder;
-        struct stat st;
-        if (::stat(dirPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        const fs::path dir = fsPath(dirPath);
+        std::error_code ec;
+        if (!fs::is_directory(dir, ec))
+            return {};
+        const fs::file_time_type mtime = fs::last_write_time(dir, ec);
+        if (ec)
             return {};
         std::lock_guard lock(mutex_);
         auto it = listings_.find(dirPath);
-        if (it == listings_.end() || it->second.mtime.tv_sec != st.st_mtim.tv_sec ||
-            it->second.mtime.tv_nsec != st.st_mtim.tv_nsec) {
+        if (it == listings_.end() || it->second.mtime != mtime) {
             if (listings_.size() >= kMaxFolders)
                 listings_.clear();
             Listing l;
-            l.mtime = st.st_mtim;
-            if (DIR *dir = ::opendir(dirPath.c_str())) {
-                while (dirent *e = ::readdir(dir))
-                    l.names.emplace(asciiLower(e->d_name), e->d_name);
-                ::closedir(dir);
+            l.mtime = mtime;
+            for (fs::directory_iterator e(dir, ec), end; !ec && e != end; e.increment(ec)) {
+                std::string name = utf8Path(e->path().filename());
+                l.names.emplace(asciiLower(name), name);
             }
             it = listings_.insert_or_assign(dirPath, std::move(l)).first;
-            if (std::time(nullptr) - st.st_mtim.tv_sec < kSettleSeconds) {
+            if (fs::file_time_type::clock::now() - mtime < kSettle) {
                 // Changed just now: answer from this listing, but read it again next time.
                 std::string found = lookup(it->second, folder, lowerName);
                 listings_.erase(it);
@@ -222,9 +131,9 @@ public:
 
 private:
     static constexpr size_t kMaxFolders = 64;
-    static constexpr long kSettleSeconds = 3;
+    static constexpr std::chrono::seconds kSettle{3};
     struct Listing {
-        struct timespec mtime {};
+        std::filesystem::file_time_type mtime;
         std::multimap<std::string, std::string> names;
     };
 

@@ -1,9 +1,14 @@
 #pragma once
-// The engine's file layer: positioned reads and writes on a file descriptor, every failure an
+// The engine's file layer: positioned reads and writes on an open file, every failure an
 // Error naming the file. All engine I/O goes through here, so tests can make the k-th write,
 // sync or read fail (disk full, I/O error) and check what the engine leaves behind.
+// Everything that differs between systems lives in this layer: file_posix.cpp and
+// file_win32.cpp implement `File` and the local time, one of them chosen at build time;
+// file.cpp holds what both share. Paths are UTF-8 on every system.
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -21,7 +26,7 @@ public:
     File(const File &) = delete;
     File &operator=(const File &) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return handle_ != kClosed; }
     const std::string &path() const { return path_; }
     int64_t size() const;
     // The size the file had when it was opened (no system call).
@@ -33,11 +38,14 @@ public:
     void truncate(int64_t length);
     void sync();
     void close();
-    // An advisory lock on the whole file: false when another process holds it.
+    // The one-writer lock: false when another open of the file (in this process or another)
+    // holds it. It stops other locks only, never reads or writes; closing releases it.
     bool tryLock();
 
 private:
-    int fd_ = -1;
+    static constexpr intptr_t kClosed = -1;
+    intptr_t handle_ = kClosed; // a file descriptor, or a Windows HANDLE
+    bool locked_ = false;
     std::string path_;
     int64_t openedSize_ = 0;
 };
@@ -50,6 +58,13 @@ void failAt(Kind kind, long k, int error);
 void reset();
 long count(Kind kind);
 } // namespace faults
+
+// The broken-down local time of `t` (for the date stamps tables and indexes carry).
+std::tm localTime(std::time_t t);
+
+// A path of ours (UTF-8; on POSIX systems any bytes) as the standard library's path, and back.
+std::filesystem::path fsPath(const std::string &utf8);
+std::string utf8Path(const std::filesystem::path &path);
 
 // ASCII letter case (names of files, fields and tags; other bytes are left alone).
 std::string asciiUpper(std::string s);

@@ -5,7 +5,6 @@
 #include "productionindex.h"
 
 #include <algorithm>
-#include <strings.h>
 
 namespace tables {
 
@@ -415,7 +414,7 @@ int Table::fieldIndex(const std::string &name) const
 {
     const tables::FieldDefs &f = open_->source->fields();
     for (size_t k = 0; k < f.size(); ++k)
-        if (strcasecmp(f[k].name.c_str(), name.c_str()) == 0)
+        if (asciiUpper(f[k].name) == asciiUpper(name))
             return int(k);
     throw Error("Файл «" + open_->path + "»: нет поля " + name);
 }

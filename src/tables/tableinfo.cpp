@@ -12,14 +12,11 @@
 #include "recordsource.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
+#include <filesystem>
 #include <map>
-#include <sys/stat.h>
 
 namespace tables {
 
@@ -50,20 +47,46 @@ std::string folderOf(const std::string &path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string isoUtc(time_t t)
+namespace fs = std::filesystem;
+using FileTime = fs::file_time_type;
+
+// A file time on the system clock. Where the library cannot convert between the clocks, the
+// distance between their epochs is measured once, to the whole second.
+std::chrono::system_clock::time_point systemTime(FileTime t)
 {
-    struct tm tm {};
-    gmtime_r(&t, &tm);
-    char b[32];
-    std::strftime(b, sizeof b, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    using namespace std::chrono;
+    if constexpr (requires { FileTime::clock::to_sys(t); }) {
+        return time_point_cast<system_clock::duration>(FileTime::clock::to_sys(t));
+    } else {
+        static const seconds offset = [] {
+            const auto file = duration_cast<milliseconds>(FileTime::clock::now().time_since_epoch());
+            const auto system = duration_cast<milliseconds>(system_clock::now().time_since_epoch());
+            return round<seconds>(system - file);
+        }();
+        return system_clock::time_point(duration_cast<system_clock::duration>(t.time_since_epoch() + offset));
+    }
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ", the seconds cut (not rounded) as the system shows them.
+std::string isoUtc(FileTime t)
+{
+    using namespace std::chrono;
+    const auto time = floor<seconds>(systemTime(t));
+    const auto day = floor<days>(time);
+    const year_month_day date(day);
+    const hh_mm_ss clock(time - day);
+    char b[40];
+    std::snprintf(b, sizeof b, "%04d-%02u-%02uT%02d:%02d:%02dZ", int(date.year()), unsigned(date.month()),
+                  unsigned(date.day()), int(clock.hours().count()), int(clock.minutes().count()),
+                  int(clock.seconds().count()));
     return b;
 }
 
-
 int64_t sizeOf(const std::string &path)
 {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(fs::path(path), ec);
+    return ec ? -1 : int64_t(size);
 }
 
 // Reads up to `n` bytes from the start of a file; empty when it cannot be read.
@@ -90,26 +113,23 @@ struct Listing {
 const Listing &listing(const std::string &folder)
 {
     static std::map<std::string, Listing> cache;
-    struct stat st {};
     const std::string dir = folder.empty() ? "." : folder;
-    const int64_t mtime = ::stat(dir.c_str(), &st) == 0 ? int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : -2;
+    std::error_code ec;
+    const FileTime changed = fs::last_write_time(fs::path(dir), ec);
+    const int64_t mtime = ec ? -2 : int64_t(changed.time_since_epoch().count());
     if (cache.size() > 64)
         cache.clear();
     Listing &l = cache[dir];
     if (l.mtime != mtime) {
         l.mtime = mtime;
         l.files.clear();
-        if (DIR *d = ::opendir(dir.c_str())) {
-            while (const dirent *e = ::readdir(d)) {
-                bool regular = e->d_type == DT_REG;
-                if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-                    struct stat fs {};
-                    regular = ::stat((folder + e->d_name).c_str(), &fs) == 0 && S_ISREG(fs.st_mode);
-                }
-                if (regular)
-                    l.files.emplace_back(asciiLower(e->d_name), e->d_name);
+        // Links count as what they lead to; an entry that vanishes or cannot be looked at is left out.
+        for (fs::directory_iterator it(fs::path(dir), ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code entryError;
+            if (it->is_regular_file(entryError)) {
+                const std::string name = it->path().filename().string();
+                l.files.emplace_back(asciiLower(name), name);
             }
-            ::closedir(d);
         }
         std::sort(l.files.begin(), l.files.end());
     }
@@ -253,30 +273,26 @@ constexpr size_t kFirstBytes = 4096;
 std::vector<uint8_t> fileFacts(TableInfo &t, bool wantBytes)
 {
     std::vector<uint8_t> first;
-    if (!wantBytes) {
-        struct stat st;
-        if (::stat(t.path.c_str(), &st) == 0) {
-            t.fileSize = int64_t(st.st_size);
-            t.fileTime = isoUtc(st.st_mtime);
+    const fs::path path(t.path);
+    std::error_code ec;
+    if (wantBytes) {
+        try {
+            File f(t.path, File::ReadOnly);
+            t.fileSize = f.sizeWhenOpened();
+            first.resize(size_t(std::min<int64_t>(f.sizeWhenOpened(), int64_t(kFirstBytes))));
+            first.resize(f.readAt(first.data(), first.size(), 0));
+        } catch (const Error &) {
+            first.clear(); // not a regular file, or unreadable: its size and time are still told
         }
-        return first;
     }
-    const int fd = ::open(t.path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st;
-    if (fd >= 0 && ::fstat(fd, &st) == 0) {
-        t.fileSize = int64_t(st.st_size);
-        t.fileTime = isoUtc(st.st_mtime);
-        if (S_ISREG(st.st_mode)) {
-            first.resize(size_t(std::min<int64_t>(st.st_size, int64_t(kFirstBytes))));
-            const ssize_t n = ::pread(fd, first.data(), first.size(), 0);
-            first.resize(n > 0 ? size_t(n) : 0);
-        }
-    } else if (::stat(t.path.c_str(), &st) == 0) {
-        t.fileSize = int64_t(st.st_size);
-        t.fileTime = isoUtc(st.st_mtime);
+    if (!t.fileSize) {
+        const uintmax_t size = fs::file_size(path, ec);
+        if (!ec)
+            t.fileSize = int64_t(size);
     }
-    if (fd >= 0)
-        ::close(fd);
+    const FileTime changed = fs::last_write_time(path, ec);
+    if (!ec)
+        t.fileTime = isoUtc(changed);
     return first;
 }
 

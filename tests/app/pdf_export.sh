@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # zorvik --pdf: the catalogue report written without a window, read back with pdftotext; failures
 # go to standard error in the error box's words with a non-zero exit status.
-#   pdf_export.sh ZORVIK SOURCE_DIR
+#   pdf_export.sh ZORVIK SOURCE_DIR MKCATALOGUE
 set -u
-zorvik=$(readlink -f "$1") src=$(readlink -f "$2")
+zorvik=$(readlink -f "$1") src=$(readlink -f "$2") mkcatalogue=$(readlink -f "$3")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-cp -r "$src/Data" . && chmod -R u+w Data
+# The catalogue files as shipped, made afresh: the source tree's Data/ may have been filled by a run.
+mkdir Data && "$mkcatalogue" Data >/dev/null || { echo "FAIL: mkcatalogue"; exit 1; }
 fail=0
 check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; else echo "ok: $1"; fi; }
 
@@ -21,6 +22,29 @@ check "both tables with their folder" 'grep -q "Таблица:ALLTYPES.DB *Пу
 check "field rows with labels and sizes" 'grep -Eq "BCD +BCD +2" <<<"$text" && grep -Eq "CITY +String +20" <<<"$text"'
 check "a 25-character name cut to 20" 'grep -q "FIELD_NAME_25_CHARS_" <<<"$text" && ! grep -q "FIELD_NAME_25_CHARS_A" <<<"$text"'
 check "page footer" 'grep -q "Отпечатано:" <<<"$text" && grep -q "Страница: 1" <<<"$text"'
+
+# The page as the PDF itself places it (pdftotext -bbox, in points from the top-left corner):
+# A4; the title 94.7 mm and «Таблица:» 16.3 mm from the left edge (10 mm margin + the element's
+# place in its band); the footer line's «Отпечатано:» 20.6 mm from the left, 280.6 mm from the
+# top (297 - 10 margin - 10.6 band + 4.2). Within 0.5 mm.
+geometry() {
+  pdftotext -bbox out.pdf - | /usr/bin/python3 -c '
+import re, sys
+html = sys.stdin.read()
+page = re.search(r"<page width=\"([\d.]+)\" height=\"([\d.]+)\"", html)
+mm = lambda pt: float(pt) * 25.4 / 72
+words = [(w, mm(x), mm(y)) for x, y, w in re.findall(r"<word xMin=\"([\d.]+)\" yMin=\"([\d.]+)\"[^>]*>([^<]*)</word>", html)]
+def first(text):
+    return next(((x, y) for w, x, y in words if w.startswith(text)), (None, None))
+checks = [("page width", mm(page.group(1)), 210.0), ("page height", mm(page.group(2)), 297.0),
+          ("title left", first("Описание")[0], 94.7), ("Таблица: left", first("Таблица:")[0], 16.3),
+          ("footer left", first("Отпечатано:")[0], 20.6), ("footer top", first("Отпечатано:")[1], 280.6)]
+bad = [f"{name}: {got} mm, not {want} mm" for name, got, want in checks if got is None or abs(got - want) > 0.5]
+print("\n".join(bad))
+sys.exit(1 if bad else 0)
+'
+}
+check "A4, the title, «Таблица:» and the footer where the layout puts them" 'geometry'
 
 "$zorvik" --pdf bad.pdf "$src/samples/clients866.dbf" "$work/missing.dbf" 2>err.txt
 status=$?

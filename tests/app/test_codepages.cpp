@@ -1,6 +1,7 @@
 // Code pages the user chooses: the list box's context menu «Кодовая страница» (opened and
 // clicked as a user would), its effect on View and Do it, --codepage on the command line, and
 // the structure formats the preview's Save offers for the tables of the last build.
+#include "shippedcatalogue.h"
 #include "app/application.h"
 #include "app/commandline.h"
 #include "app/dialogs.h"
@@ -49,7 +50,7 @@ public:
         QDir().mkpath("Data");
         QDir().mkpath("tables");
         for (const char *file : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
-            copy(QStringLiteral(ZORVIK_SOURCE_DIR "/Data/") + file, QStringLiteral("Data/") + file);
+            copy(shippedCatalogue() + file, QStringLiteral("Data/") + file);
         copy(QStringLiteral(ZORVIK_FIXTURES "/dbase/cp866.dbf"), "tables/cp866.dbf");
         copy(QStringLiteral(ZORVIK_FIXTURES "/paradox/cyr1251.db"), "tables/cyr1251.db");
     }

@@ -1,5 +1,6 @@
 // The headless export: the start-up and Do it without a window. This test links no widgets and
 // runs under a QGuiApplication, as `zorvik --pdf` does.
+#include "shippedcatalogue.h"
 #include "app/headless.h"
 
 #include <QDir>
@@ -69,7 +70,7 @@ private:
         QDir().mkpath(QStringLiteral("Data"));
         for (const char *file : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"}) {
             const QString target = QStringLiteral("Data/") + QLatin1String(file);
-            QVERIFY(QFile::copy(QStringLiteral(ZORVIK_SOURCE_DIR "/Data/") + QLatin1String(file), target));
+            QVERIFY(QFile::copy(shippedCatalogue() + QLatin1String(file), target));
             QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
         }
     }

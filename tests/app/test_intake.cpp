@@ -1,6 +1,7 @@
 // Folders in and records out at the window: files and folders dropped through the real drag
 // and drop events, the list box's context menu (add a folder, remove an entry), a folder on
 // the command line of --pdf, and the grid's records to CSV and Ctrl+C.
+#include "shippedcatalogue.h"
 #include "app/application.h"
 #include "app/buildprogress.h"
 #include "app/dialogs.h"
@@ -56,7 +57,7 @@ public:
         QDir().mkpath("Data");
         for (const char *file : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"}) {
             const QString target = QStringLiteral("Data/") + QLatin1String(file);
-            QFile::copy(QStringLiteral(ZORVIK_SOURCE_DIR "/Data/") + QLatin1String(file), target);
+            QFile::copy(shippedCatalogue() + QLatin1String(file), target);
             QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
         }
         put("dbase/cp866.dbf", "tree/b10/cp866.dbf");

@@ -4,6 +4,7 @@
 #include "app/zorviewform.h"
 #include "catalogue/catalogue.h"
 #include "report/layout.h"
+#include "shippedcatalogue.h"
 #include "selection/valueformatter.h"
 
 #include <QApplication>
@@ -71,7 +72,6 @@ public:
     void terminate() override {}
 };
 
-const QStringList catalogueFiles{"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"};
 
 // A temporary working folder for one test. "tables/" holds copies of the catalogue files to
 // pick: real dBASE tables with no rows.
@@ -93,7 +93,7 @@ public:
         QDir().mkpath(to);
         for (const QString &file : files) {
             const QString target = to + '/' + file;
-            QVERIFY(QFile::copy(QStringLiteral(ZORVIK_SOURCE_DIR "/Data/") + file, target));
+            QVERIFY(QFile::copy(shippedCatalogue() + file, target));
             QFile::setPermissions(target, QFile::permissions(target) | QFile::WriteOwner);
         }
     }

@@ -141,6 +141,52 @@ TEST_F(BuildTest, AFailingTableStopsTheBuildAndKeepsTheRowsBeforeIt)
             EXPECT_NE(msg.find(bad.said), std::string::npos) << bad.what << ": " << msg;
         }
         EXPECT_EQ(dump(), "1 empty.dbf\n  NAME String 10\n  N Numeric 0\n  D DateTime 0\n") << bad.what;
+        // On the disk already, not only in the components' buffers: a crash now keeps them.
+        EXPECT_EQ(liveRecords("Data/ZORMain.dbf"), 1) << bad.what;
+        EXPECT_EQ(liveRecords("Data/ZORDet.dbf"), 3) << bad.what;
+    }
+}
+
+TEST_F(BuildTest, AnotherExtensionIsRecognisedByTheHeader)
+{
+    // Neither ".dbf" nor ".db": a dBASE table, a Paradox table, or neither, told by its bytes.
+    struct Case { const char *from, *name, *catalogue, *said; };
+    const Case cases[] = {
+        {"dbase/empty.dbf", "empty.tab", "1 empty.tab\n  NAME String 10\n  N Numeric 0\n  D DateTime 0\n", nullptr},
+        {"paradox/empty.db", "EMPTY.PDX", nullptr, nullptr},
+        {"dbase/fields.txt", "fields.txt", "", "это не таблица dBASE или Paradox"},
+        {"dbase/empty.dbf", "noextension", "1 noextension\n  NAME String 10\n  N Numeric 0\n  D DateTime 0\n", nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        testutil::copy(testutil::fixture(c.from), tmp_.str() + c.name);
+        NameList = {c.name};
+        PathList = {tmp_.str()};
+        if (c.said) {
+            try {
+                build();
+                ADD_FAILURE() << "the build did not fail";
+            } catch (const Error &e) {
+                EXPECT_EQ(std::string(e.what()), "Файл «" + tmp_.str() + c.name + "»: " + c.said) << e.what();
+            }
+            EXPECT_EQ(dump(), c.catalogue);
+            continue;
+        }
+        ASSERT_NO_THROW(build());
+        if (c.catalogue) {
+            EXPECT_EQ(dump(), c.catalogue);
+        } else {
+            // The Paradox table gives the same rows as under its own extension.
+            const std::string asParadox = dump();
+            NameList.clear();
+            PathList.clear();
+            pick({c.from});
+            build();
+            std::string expected = dump();
+            expected.replace(expected.find("empty.db"), 8, c.name);
+            EXPECT_EQ(asParadox, expected);
+            EXPECT_NE(asParadox.find("\n  "), std::string::npos) << "no field rows";
+        }
     }
 }
 
@@ -161,8 +207,8 @@ TEST_F(BuildTest, TheCatalogueReadsBackInAnIndependentReader)
 
 TEST_F(BuildTest, PathsWithCyrillicNamesAreReadAndStored)
 {
-    fs::create_directories(tmp_.path() / "Данные");
-    testutil::copy(testutil::fixture("dbase/cp866.dbf"), (tmp_.path() / "Данные" / "клиенты.dbf").string());
+    fs::create_directories(testutil::u8(tmp_.str() + "Данные"));
+    testutil::copy(testutil::fixture("dbase/cp866.dbf"), tmp_.str() + "Данные/клиенты.dbf");
     NameList = {"клиенты.dbf"};
     PathList = {tmp_.str() + "Данные/"};
     build();

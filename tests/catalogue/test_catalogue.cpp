@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 using namespace tables;
 using testutil::TempDir;
@@ -188,6 +190,26 @@ TEST_F(CatalogueTest, RepeatedEmptyAndRefillKeepsTheFilesSmall)
     }
 }
 
+// The same refusal for a second copy in this process (two opens of each table): on Windows,
+// where there is no fork, this is the test of the one-writer lock.
+TEST_F(CatalogueTest, ASecondOpenInTheSameProcessIsRefusedWhileTheFirstHoldsTheTables)
+{
+    openBoth();
+    {
+        Table m, t;
+        DataSource s;
+        RecordingHost h;
+        catalogue::setUp(m, t, s);
+        EXPECT_FALSE(catalogue::open(m, t, h));
+        EXPECT_EQ(h.messages.size(), 2u) << "the second copy must get both messages";
+    }
+    // Our own tables are untouched and still writable.
+    writeTables(1, 1);
+    MainData.flush();
+    EXPECT_EQ(rows(MainData), 1);
+}
+
+#ifndef _WIN32 // needs fork
 TEST_F(CatalogueTest, ASecondWriterIsRefusedWhileTheFirstHoldsTheTables)
 {
     openBoth();
@@ -209,3 +231,49 @@ TEST_F(CatalogueTest, ASecondWriterIsRefusedWhileTheFirstHoldsTheTables)
     MainData.flush();
     EXPECT_EQ(rows(MainData), 1);
 }
+
+TEST_F(CatalogueTest, AReadOnlyCatalogueFileGetsItsMessage)
+{
+    // Permission bits bind everyone but root, so the opening runs in a child that, when started
+    // as root, gives root up first (user and group "nobody").
+    for (const char *f : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
+        fs::permissions(fs::path("Data") / f, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec & ~fs::perms::others_exec);
+    fs::permissions("Data", fs::perms::all);
+    fs::permissions(tmp_.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions("Data/ZORMain.dbf", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::vector<unsigned char> before = testutil::readAll("Data/ZORMain.dbf");
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        close(out[0]);
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        Table m, t;
+        DataSource s;
+        RecordingHost h;
+        catalogue::setUp(m, t, s);
+        const bool opened = catalogue::open(m, t, h);
+        std::string said;
+        for (const std::string &message : h.messages)
+            said += message + "\n";
+        if (write(out[1], said.data(), said.size()) != ssize_t(said.size()))
+            _exit(4);
+        _exit(opened ? 1 : 0);
+    }
+    close(out[1]);
+    std::string said;
+    char buf[512];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+        said.append(buf, size_t(n));
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    ASSERT_NE(WEXITSTATUS(status), 3) << "could not give up root";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "opened a read-only catalogue for writing";
+    EXPECT_EQ(said, "Не могу открыть файл ZORMain.dbf из поддиректории Data\\\n");
+    EXPECT_EQ(testutil::readAll("Data/ZORMain.dbf"), before) << "the read-only file changed";
+}
+#endif

@@ -35,7 +35,8 @@ protected:
         faults::reset();
         CatalogueTest::TearDown();
     }
-    // Rows are whole and the indexes agree, as the independent checker and our reader see them.
+    // Rows are whole and the indexes agree, as the independent checker and our reader see them,
+    // in the catalogue of the working folder.
     void checkNextStart(const std::string &where)
     {
         Table m, t;
@@ -59,19 +60,21 @@ protected:
     {
         MainData.Close();
         TablesData.Close();
-        for (const char *f : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
-            testutil::copy(std::string(ZORVIK_SOURCE_DIR) + "/Data/" + f, std::string("Data/") + f);
+        makeShippedCatalogue(".");
         openBoth();
         // Rows of an earlier build, as at a real start.
         catalogue::build(Current, MainData, TablesData, DataSource2, {names[0]}, {paths[0]});
     }
-    static int64_t liveRows(const std::string &path)
+    // The catalogue files as the disk holds them now, copied to a folder of their own: what a
+    // start would find if the program died at this instant.
+    fs::path snapshot(const std::string &name)
     {
-        DbfFile f(path, false);
-        int64_t n = 0;
-        for (int64_t r = 0; r < f.recordCount(); ++r)
-            n += f.isDeleted(r) ? 0 : 1;
-        return n;
+        const fs::path to = tmp_.path() / name;
+        fs::remove_all(to);
+        fs::create_directories(to / "Data");
+        for (const char *f : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
+            fs::copy_file(fs::path("Data") / f, to / "Data" / f);
+        return to;
     }
     Table Current;
 };
@@ -100,10 +103,15 @@ TEST_F(FaultTest, EveryFailingWriteStopsTheBuildAndLeavesConsistentTables)
                 ADD_FAILURE() << where << ": the build did not report the failure";
             } catch (const Error &e) {
                 EXPECT_NE(std::string(e.what()).find(fault.said), std::string::npos) << where << ": " << e.what();
-                EXPECT_NE(std::string(e.what()).find("Data/ZOR"), std::string::npos) << where << ": " << e.what();
+                EXPECT_NE(std::string(e.what()).find(catalogue::dataFolder() + "ZOR"), std::string::npos) << where << ": " << e.what();
             }
             ++injected;
             faults::reset();
+            {
+                // The program dies right after the failure: the files as the failed write left them.
+                testutil::WorkingFolder atFailure(snapshot("at-failure"));
+                checkNextStart(where + ", files as the failure left them");
+            }
             // The user ends the program: what is still buffered is written as the tables close.
             MainData.Close();
             TablesData.Close();
@@ -124,7 +132,7 @@ TEST_F(FaultTest, ADiskThatStaysFullLosesNoRowAlreadyWritten)
         freshCatalogue();
         faults::failAt(faults::Write, k, ENOSPC);
         EXPECT_THROW(catalogue::build(Current, MainData, TablesData, DataSource2, names, paths), Error);
-        const int64_t mainOnDisk = liveRows("Data/ZORMain.dbf"), fieldsOnDisk = liveRows("Data/ZORDet.dbf");
+        const int64_t mainOnDisk = liveRecords("Data/ZORMain.dbf"), fieldsOnDisk = liveRecords("Data/ZORDet.dbf");
         // The next write fails too (at closing): the tables stay as the disk has them.
         faults::failAt(faults::Write, 1, ENOSPC);
         for (Table *t : {&MainData, &TablesData}) {
@@ -137,7 +145,7 @@ TEST_F(FaultTest, ADiskThatStaysFullLosesNoRowAlreadyWritten)
         faults::reset();
         checkNextStart("full from write " + std::to_string(k));
         // Rows that reached the disk before the failure are all still there.
-        EXPECT_GE(liveRows("Data/ZORMain.dbf"), mainOnDisk) << "write " << k;
-        EXPECT_GE(liveRows("Data/ZORDet.dbf"), fieldsOnDisk) << "write " << k;
+        EXPECT_GE(liveRecords("Data/ZORMain.dbf"), mainOnDisk) << "write " << k;
+        EXPECT_GE(liveRecords("Data/ZORDet.dbf"), fieldsOnDisk) << "write " << k;
     }
 }

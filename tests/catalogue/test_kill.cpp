@@ -1,8 +1,7 @@
 // A writer killed at any instant leaves both catalogue tables openable, every row it posted
 // either wholly there or not there at all, and an index that agrees with its table.
-#include "catalogue/catalogue.h"
+#include "catalogue_fixture.h"
 #include "tables/dbffile.h"
-#include "testutil.h"
 
 #include <gtest/gtest.h>
 
@@ -55,9 +54,29 @@ struct QuietHost : catalogue::Host {
     }
 }
 
+// The deletion flag of every record the header counts, as the bytes on disk hold it: a torn
+// write could leave anything there, and a reader would take any byte but '*' for a live row.
+std::string badDeletionFlags(const std::string &path)
+{
+    const std::vector<unsigned char> b = testutil::readAll(path);
+    if (b.size() < 12)
+        return path + ": " + std::to_string(b.size()) + " bytes";
+    const size_t count = b[4] | b[5] << 8 | b[6] << 16 | size_t(b[7]) << 24;
+    const size_t header = b[8] | b[9] << 8, record = b[10] | b[11] << 8;
+    std::string bad;
+    for (size_t r = 0; r < count && header + (r + 1) * record <= b.size(); ++r) {
+        const unsigned char flag = b[header + r * record];
+        if (flag != ' ' && flag != '*')
+            bad += path + " record " + std::to_string(r + 1) + ": flag " + std::to_string(flag) + "\n";
+    }
+    return bad;
+}
+
 // Every record on disk is whole: the flag is ' ' or '*' and the values fit the pattern.
 void checkRowsWhole(const std::string &where)
 {
+    for (const char *t : {"Data/ZORMain.dbf", "Data/ZORDet.dbf"})
+        ASSERT_EQ(badDeletionFlags(t), "") << where;
     DbfFile main("Data/ZORMain.dbf", false);
     for (int64_t r = 0; r < main.recordCount(); ++r) {
         int id = std::stoi(main.fieldText(r, main.fieldIndex("ZORID")));
@@ -73,14 +92,6 @@ void checkRowsWhole(const std::string &where)
         ASSERT_EQ(det.fieldText(r, det.fieldIndex("ZOR_TYPE")), "String") << where;
         ASSERT_EQ(det.fieldText(r, det.fieldIndex("ZOR_DEC")), "") << where;
     }
-}
-
-// A copy of the shipped, empty catalogue files in DIR/Data.
-void copyShippedCatalogue(const testutil::TempDir &dir)
-{
-    fs::create_directories(dir.path() / "Data");
-    for (const char *f : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
-        testutil::copy(std::string(ZORVIK_SOURCE_DIR) + "/Data/" + f, (dir.path() / "Data" / f).string());
 }
 
 // The child of the whole-build test: Do it over many picked tables, again and again.
@@ -105,9 +116,8 @@ void copyShippedCatalogue(const testutil::TempDir &dir)
 TEST(KillTest, EveryKillLeavesOpenableConsistentTables)
 {
     testutil::TempDir tmp;
-    fs::path old = fs::current_path();
-    copyShippedCatalogue(tmp);
-    fs::current_path(tmp.path());
+    makeShippedCatalogue(tmp.path());
+    testutil::WorkingFolder inside(tmp.path());
 
     const char *env = std::getenv("ZORVIK_KILL_POINTS");
     const int points = env ? std::atoi(env) : 60;
@@ -151,15 +161,13 @@ TEST(KillTest, EveryKillLeavesOpenableConsistentTables)
     // Most kills must land after rows reached the disk, or the test shows nothing.
     EXPECT_GT(withRows, points / 3);
     std::printf("kill points: %d, with rows on disk: %d\n", killedWhileWriting, withRows);
-    fs::current_path(old);
     RecordProperty("kill_points", killedWhileWriting);
 }
 
 TEST(KillTest, KilledDuringDoItTheNextStartOpensAndEmptiesTheCatalogue)
 {
     testutil::TempDir tmp;
-    fs::path old = fs::current_path();
-    copyShippedCatalogue(tmp);
+    makeShippedCatalogue(tmp.path());
     std::vector<std::string> names, paths;
     const char *picked[] = {"paradox/alltypes.db", "dbase/db4_memo.dbf", "dbase/vfp_types.dbf", "dbase/cp866.dbf",
                             "dbase/clipper_wide.dbf", "real/paradox/CUSTOMER.DB", "dbase/db7_types.dbf", "paradox/many.db"};
@@ -168,7 +176,7 @@ TEST(KillTest, KilledDuringDoItTheNextStartOpensAndEmptiesTheCatalogue)
         names.push_back(full.substr(full.find_last_of('/') + 1));
         paths.push_back(full.substr(0, full.find_last_of('/') + 1));
     }
-    fs::current_path(tmp.path());
+    testutil::WorkingFolder inside(tmp.path());
     const std::set<std::string> labels = {"Unknown", "String", "Numeric", "Boolean", "Currency", "BCD", "DateTime",
                                           "Bytes", "Counter", "BLOB", "Memo", "Graphic", "OLE", "TypedBinary", "Cursor"};
     const char *env = std::getenv("ZORVIK_KILL_POINTS");
@@ -186,6 +194,8 @@ TEST(KillTest, KilledDuringDoItTheNextStartOpensAndEmptiesTheCatalogue)
         waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the build stopped by itself, status " << status;
         const std::string where = "kill point " + std::to_string(i);
+        for (const char *t : {"Data/ZORMain.dbf", "Data/ZORDet.dbf"})
+            ASSERT_EQ(badDeletionFlags(t), "") << where;
         {
             // The next start: both tables open without a message, rows are whole, and emptying works.
             Table MainData, TablesData;
@@ -202,8 +212,14 @@ TEST(KillTest, KilledDuringDoItTheNextStartOpensAndEmptiesTheCatalogue)
                 ASSERT_EQ(testutil::independentProblems(t, python), "") << where;
             catalogue::emptyFields(TablesData, DataSource2);
             catalogue::emptyMain(MainData);
+            EXPECT_TRUE(MainData.isEmpty()) << where;
+            DataSource2.setEnabled(false);
+            EXPECT_TRUE(TablesData.isEmpty()) << where;
+            DataSource2.setEnabled(true);
         }
+        // Emptied on disk too, not only in the components' view.
+        ASSERT_EQ(liveRecords("Data/ZORMain.dbf"), 0) << where;
+        ASSERT_EQ(liveRecords("Data/ZORDet.dbf"), 0) << where;
     }
     std::printf("kill points during Do it: %d\n", points);
-    fs::current_path(old);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// A scratch working directory holding a copy of the shipped Data/ folder, with the catalogue's
-// components set up as the window sets them up.
+// A scratch working directory holding the four empty catalogue files as shipped, with the
+// catalogue's components set up as the window sets them up.
 #include "catalogue/catalogue.h"
+#include "tables/dbffile.h"
 #include "tables/table.h"
 #include "testutil.h"
 
@@ -21,16 +22,34 @@ struct RecordingHost : catalogue::Host {
     void terminate() override { ++terminations; }
 };
 
-// A scratch working directory holding a copy of the shipped Data/ folder.
+// Writes the four empty catalogue files, as shipped, into DIR/Data. They are made afresh (as
+// mkcatalogue makes them), never copied from the source tree's Data/, which a run of the tool
+// there may have filled.
+inline void makeShippedCatalogue(const fs::path &dir)
+{
+    fs::create_directories(dir / "Data");
+    catalogue::createFiles((dir / "Data").string());
+}
+
+// Live (not deleted) records of a table file, as the bytes on disk hold them, whatever the
+// components still keep in their buffers.
+inline int64_t liveRecords(const std::string &path)
+{
+    DbfFile f(path, false);
+    int64_t n = 0;
+    for (int64_t r = 0; r < f.recordCount(); ++r)
+        n += f.isDeleted(r) ? 0 : 1;
+    return n;
+}
+
+// A scratch working directory holding the shipped, empty catalogue files in Data/.
 class CatalogueTest : public ::testing::Test {
 public:
 protected:
     void SetUp() override
     {
         old_ = fs::current_path();
-        fs::create_directories(tmp_.path() / "Data");
-        for (const char *f : {"ZORMain.dbf", "ZORMAIN.MDX", "ZORDet.dbf", "ZORDET.MDX"})
-            testutil::copy(std::string(ZORVIK_SOURCE_DIR) + "/Data/" + f, (tmp_.path() / "Data" / f).string());
+        makeShippedCatalogue(tmp_.path());
         fs::current_path(tmp_.path());
         catalogue::setUp(MainData, TablesData, DataSource2);
     }

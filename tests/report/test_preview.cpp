@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -41,12 +42,28 @@ Layout catalogueOf(int tables, int fieldsEach)
 PreviewDialogs unexpectedDialogs()
 {
     PreviewDialogs d;
-    d.pageSetup = [](QPrinter &, QWidget *) { qWarning("unexpected page setup dialog"); return false; };
-    d.print = [](QPrinter &, int, QWidget *) { qWarning("unexpected print dialog"); return false; };
-    d.saveFileName = [](QWidget *, const QString &, const QStringList &, QString *) { qWarning("unexpected save dialog"); return QString(); };
-    d.openFileName = [](QWidget *, const QStringList &) { qWarning("unexpected open dialog"); return QString(); };
-    d.error = [](QWidget *, const QString &m) { qWarning("unexpected error: %s", qPrintable(m)); };
+    d.pageSetup = [](QPrinter &, QWidget *) { QTest::qFail("unexpected page setup dialog", __FILE__, __LINE__); return false; };
+    d.print = [](QPrinter &, int, QWidget *) { QTest::qFail("unexpected print dialog", __FILE__, __LINE__); return false; };
+    d.saveFileName = [](QWidget *, const QString &, const QStringList &, QString *) { QTest::qFail("unexpected save dialog", __FILE__, __LINE__); return QString(); };
+    d.openFileName = [](QWidget *, const QStringList &) { QTest::qFail("unexpected open dialog", __FILE__, __LINE__); return QString(); };
+    d.error = [](QWidget *, const QString &m) { QTest::qFail(qPrintable("unexpected error: " + m), __FILE__, __LINE__); };
     return d;
+}
+
+// The page numbers a PDF's pages show in their footers ("Страница: N"), read with pdftotext.
+QList<int> printedPageNumbers(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {-1};
+    QList<int> out;
+    static const QRegularExpression number(QStringLiteral("Страница:\\s*(\\d+)"));
+    for (const QString &page : QString::fromUtf8(p.readAllStandardOutput()).split(u'\f', Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = number.match(page);
+        out << (m.hasMatch() ? m.captured(1).toInt() : 0);
+    }
+    return out;
 }
 
 } // namespace
@@ -334,10 +351,11 @@ private slots:
         QTest::addColumn<int>("range");
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("to");
-        QTest::addColumn<int>("pages");
-        QTest::newRow("all") << int(QPrinter::AllPages) << 0 << 0 << 5;
-        QTest::newRow("2 to 3") << int(QPrinter::PageRange) << 2 << 3 << 2;
-        QTest::newRow("current") << int(QPrinter::CurrentPage) << 0 << 0 << 1;
+        QTest::addColumn<int>("shown");             // the page the preview shows, from 0
+        QTest::addColumn<QList<int>>("printed");    // the page numbers on the printed pages
+        QTest::newRow("all") << int(QPrinter::AllPages) << 0 << 0 << 0 << QList<int>{1, 2, 3, 4, 5};
+        QTest::newRow("2 to 3") << int(QPrinter::PageRange) << 2 << 3 << 0 << QList<int>{2, 3};
+        QTest::newRow("current") << int(QPrinter::CurrentPage) << 0 << 0 << 3 << QList<int>{4};
     }
 
     void printUsesTheChosenRange()
@@ -345,10 +363,14 @@ private slots:
         QFETCH(int, range);
         QFETCH(int, from);
         QFETCH(int, to);
-        QFETCH(int, pages);
+        QFETCH(int, shown);
+        QFETCH(QList<int>, printed);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("printed.pdf"));
         PreviewWindow w(m_layout);
+        for (int i = 0; i < shown; ++i)
+            w.nextPage();
+        QCOMPARE(w.currentPage(), shown);
         PreviewDialogs d = unexpectedDialogs();
         d.print = [&](QPrinter &printer, int pageCount, QWidget *) {
             if (pageCount != 5)
@@ -361,7 +383,8 @@ private slots:
         };
         w.setDialogs(d);
         w.print();
-        QCOMPARE(pdfPages(path), pages);
+        QCOMPARE(pdfPages(path), int(printed.size()));
+        QCOMPARE(printedPageNumbers(path), printed);
     }
 
     void previewReturnsWhenClosedAndLeavesTheParentUsable()

@@ -96,6 +96,24 @@ TEST(ReportFile, RoundTripKeepsEveryPage)
     EXPECT_EQ(encodeReport(loaded), encodeReport(layout));
 }
 
+// A report file saved by an earlier version of the program still loads. tests/fixtures/report/
+// keeps one file per format version: catalogue.zrep (version 1) is the catalogue of
+// samples/clients866.dbf and samples/orders.dbf as the preview saved it.
+TEST(ReportFile, AFileSavedByAnEarlierVersionLoads)
+{
+    const Layout l = loadReportFile(QStringLiteral(ZORVIK_FIXTURES "/report/catalogue.zrep"));
+    ASSERT_EQ(l.pageCount(), 1);
+    FakeCatalogue none;
+    EXPECT_EQ(l.pageSetup(), layOut(catalogueReport(none.main, none.fields)).pageSetup()); // A4, 10 mm margins
+    QStringList texts;
+    for (const PlacedBand &band : l.page(0))
+        for (const PlacedElement &e : band.elements)
+            texts << e.text;
+    for (const char *expected : {"Описание таблиц", "Таблица:", "clients866.dbf", "orders.dbf", "Путь:", "Название поля:",
+                                 "NAME", "CITY", "String", "Отпечатано:", "Страница:"})
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(expected))) << expected << " not in " << texts.join(u'|').toStdString();
+}
+
 TEST(ReportFile, RoundTripOfALayoutWithoutPages)
 {
     const Layout empty;

@@ -5,6 +5,7 @@
 #include "tables/error.h"
 #include "tables/recordsource.h"
 #include "tables/table.h"
+#include "testutil.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -19,27 +20,11 @@
 
 namespace fs = std::filesystem;
 using selection::TableModel;
+using testutil::Scratch;
 
 namespace {
 
 const std::string kFixtures = ZORVIK_FIXTURES;
-
-// A fresh folder, removed with the object.
-struct Scratch {
-    fs::path path;
-    Scratch()
-    {
-        std::random_device rd;
-        path = fs::temp_directory_path() / ("zorvik-viewer-test-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(path);
-    }
-    ~Scratch()
-    {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    std::string folder() const { return path.string() + "/"; }
-};
 
 // A dBASE table of `records` records: ID N 7 (the record number, 1-based) and LABEL C 8
 // ("r" and the number); records for which `deleted` says so carry the deletion flag. The

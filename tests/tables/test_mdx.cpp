@@ -1,5 +1,6 @@
 // The production index: reading files another implementation wrote, writing files of the same
 // structure, keeping the tree right through many inserts, and rebuilding a damaged index.
+#include "allocation.h"
 #include "tables/bytes.h"
 #include "tables/error.h"
 #include "tables/mdxindex.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <sstream>
 
@@ -242,6 +244,49 @@ TEST(MdxIndex, DamagedIndexIsRebuiltFromTheTable)
         EXPECT_TRUE(ordered) << dmg.what;
         t.Close();
         EXPECT_EQ(testutil::independentProblems(tmp.str() + "ZORMain.dbf"), "") << dmg.what;
+    }
+}
+
+TEST(MdxIndex, ADamagedIndexNeverAllocatesMoreThanItsFileHolds)
+{
+    // Opening and seeking every tag of a damaged index, from chosen damage and from bytes changed
+    // at random (fixed seed): an error or an answer, never an allocation the file cannot back.
+    const std::vector<unsigned char> good = testutil::readAll(testutil::fixture("mdx/main_many/ZORMAIN.MDX"));
+    std::vector<std::vector<unsigned char>> damaged;
+    // The page count, pages per block, the tag header's page, then (in that header, page 4)
+    // the root page, the key length and the keys per node.
+    for (size_t at : {size_t(32), size_t(20), size_t(544), size_t(2048), size_t(2048 + 12), size_t(2048 + 14)}) {
+        for (uint16_t value : {uint16_t(0xFFFF), uint16_t(0x7FF0)}) {
+            std::vector<unsigned char> m = good;
+            bytes::putLe16(m.data() + at, value);
+            damaged.push_back(m);
+        }
+    }
+    const uint32_t root = bytes::le32(good.data() + 2048);
+    for (size_t at : {size_t(root) * 512, size_t(root) * 512 + 8}) {
+        std::vector<unsigned char> m = good;
+        bytes::putLe32(m.data() + at, 0x7FFFFFFF); // a node's key count, its first child
+        damaged.push_back(m);
+    }
+    std::mt19937 random(11);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<unsigned char> m = good;
+        for (int k = 0; k < 1 + int(random() % 6); ++k)
+            m[random() % (round % 2 ? m.size() : 2048 + 64)] = uint8_t(random());
+        damaged.push_back(m);
+    }
+    TempDir tmp;
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        testutil::writeAll(tmp.str() + "ZORMAIN.MDX", damaged[i]);
+        const size_t largest = testutil::largestAllocationOf([&] {
+            try {
+                MdxIndex mdx(tmp.str() + "ZORMAIN.MDX", false);
+                for (int t = 0; t < mdx.tagCount(); ++t)
+                    (void)mdx.seek(t, std::string(size_t(std::clamp(mdx.tag(t).keyLength, 0, 100)), '\0'));
+            } catch (const Error &) {
+            }
+        });
+        EXPECT_LE(largest, damaged[i].size() + 4096) << "damage " << i;
     }
 }
 

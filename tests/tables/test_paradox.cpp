@@ -1,5 +1,6 @@
 // The Paradox reader: field lists of real and pxlib-made tables, value decoding, BLOBs from
 // the record and from the .mb, and damaged files made by corrupting copies of the fixtures.
+#include "allocation.h"
 #include "testutil.h"
 #include "tables/codepage.h"
 #include "tables/error.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -23,6 +25,9 @@ using tables::Value;
 namespace {
 
 using testutil::fixture;
+using testutil::allocationBound;
+using testutil::largestAllocationOf;
+using testutil::Scratch;
 using testutil::readAll;
 using testutil::writeAll;
 
@@ -46,33 +51,6 @@ void putLe32(std::vector<uint8_t> &b, size_t at, uint32_t v)
     putLe16(b, at + 2, v >> 16);
 }
 
-// A folder of its own for each test, removed afterwards.
-class Scratch {
-public:
-    Scratch()
-    {
-        std::string tmpl = (fs::path(testing::TempDir()) / "paradoxXXXXXX").string();
-        dir_ = mkdtemp(tmpl.data());
-    }
-    ~Scratch() { fs::remove_all(dir_); }
-    std::string path(const std::string &name) const { return dir_ + "/" + name; }
-    // Copies a fixture here under `name`, lets `edit` change its bytes, returns the new path.
-    template <typename Edit>
-    std::string copy(const std::string &from, const std::string &name, Edit edit) const
-    {
-        std::vector<uint8_t> bytes = readAll(fixture(from));
-        edit(bytes);
-        writeAll(path(name), bytes);
-        return path(name);
-    }
-    std::string copy(const std::string &from, const std::string &name) const
-    {
-        return copy(from, name, [](std::vector<uint8_t> &) {});
-    }
-
-private:
-    std::string dir_;
-};
 
 // One line per value, so that expectations read as text.
 std::string show(const Value &v)
@@ -399,7 +377,8 @@ TEST_P(ParadoxDamagedMb, OnlyTheCellIsMissing)
         std::copy(patch.begin(), patch.end(), b.begin() + std::ptrdiff_t(c.at));
     });
     ParadoxFile table(path);
-    EXPECT_EQ(show(table.value(c.record, c.field)), c.expected);
+    const size_t largest = largestAllocationOf([&] { EXPECT_EQ(show(table.value(c.record, c.field)), c.expected); });
+    EXPECT_LE(largest, allocationBound(fs::file_size(path) + fs::file_size(dir.path(mbName))));
     EXPECT_EQ(show(table.value(0, 0)), "integer 1"); // the rest of the record reads
 }
 
@@ -442,7 +421,8 @@ TEST(ParadoxBlobs, HugeLengthReadsNothing)
     Scratch dir;
     std::string db = dir.copy("real/paradox/memo.db", "memo.db", [](std::vector<uint8_t> &b) { putLe32(b, 0x8FE, 0xFFFFFFFF); });
     dir.copy("real/paradox/memo.mb", "memo.mb");
-    EXPECT_EQ(show(ParadoxFile(db).value(0, 1)), "missing файл MB повреждён");
+    const size_t largest = largestAllocationOf([&] { EXPECT_EQ(show(ParadoxFile(db).value(0, 1)), "missing файл MB повреждён"); });
+    EXPECT_LE(largest, allocationBound(fs::file_size(db) + fs::file_size(dir.path("memo.mb"))));
 }
 
 // Records spread over many blocks, read in and against file order through the bounded cache.
@@ -686,12 +666,15 @@ TEST_P(ParadoxDamagedHeader, Refused)
         std::vector<uint8_t> patch = fromHex(c.hex);
         std::copy(patch.begin(), patch.end(), b.begin() + std::ptrdiff_t(c.at));
     });
-    try {
-        ParadoxFile table(path);
-        ADD_FAILURE() << "opened";
-    } catch (const tables::Error &e) {
-        EXPECT_EQ(std::string(e.what()), "Файл «" + path + "»: " + c.expected);
-    }
+    const size_t largest = largestAllocationOf([&] {
+        try {
+            ParadoxFile table(path);
+            ADD_FAILURE() << "opened";
+        } catch (const tables::Error &e) {
+            EXPECT_EQ(std::string(e.what()), "Файл «" + path + "»: " + c.expected);
+        }
+    });
+    EXPECT_LE(largest, allocationBound(fs::file_size(path)));
 }
 
 const std::string kDamaged = "повреждён заголовок таблицы Paradox ";
@@ -783,7 +766,14 @@ TEST_P(ParadoxDamagedChain, KeepsTheRecordsBefore)
         std::vector<uint8_t> patch = fromHex(c.hex);
         std::copy(patch.begin(), patch.end(), b.begin() + std::ptrdiff_t(c.at));
     });
-    ParadoxFile table(path);
+    std::unique_ptr<ParadoxFile> opened;
+    const size_t largest = largestAllocationOf([&] {
+        opened = std::make_unique<ParadoxFile>(path);
+        for (int64_t r = 0; r < opened->recordCount(); ++r)
+            (void)opened->value(r, 0);
+    });
+    EXPECT_LE(largest, allocationBound(fs::file_size(path)));
+    ParadoxFile &table = *opened;
     EXPECT_EQ(table.recordCount(), c.records);
     EXPECT_EQ(table.warning(), c.warning.empty() ? "" : "Файл «" + path + "»: " + c.warning);
     if (c.lastN) {
@@ -843,15 +833,19 @@ TEST(ParadoxDamaged, RandomCorruptionNeverCrashes)
                     for (int i = 0; i < 4; ++i)
                         b[random() % b.size()] = uint8_t(random());
                 });
-            try {
-                ParadoxFile table(db);
-                ++opened;
-                for (int64_t r = 0; r < table.recordCount(); ++r)
-                    for (int f = 0; f < int(table.fields().size()); ++f)
-                        (void)table.value(r, f);
-            } catch (const tables::Error &e) {
-                EXPECT_EQ(std::string(e.what()).rfind("Файл «", 0), 0u) << e.what();
-            }
+            const size_t largest = largestAllocationOf([&] {
+                try {
+                    ParadoxFile table(db);
+                    ++opened;
+                    for (int64_t r = 0; r < table.recordCount(); ++r)
+                        for (int f = 0; f < int(table.fields().size()); ++f)
+                            (void)table.value(r, f);
+                } catch (const tables::Error &e) {
+                    EXPECT_EQ(std::string(e.what()).rfind("Файл «", 0), 0u) << e.what();
+                }
+            });
+            const size_t held = fs::file_size(db) + (s.mb.empty() ? 0 : fs::file_size(dir.path("t.mb")));
+            EXPECT_LE(largest, allocationBound(held)) << s.db << " round " << round;
         }
     }
     EXPECT_GT(opened, 0);

@@ -11,9 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 
 namespace {
 
+namespace fs = std::filesystem;
 using tables::CodePageVerdict;
 using tables::CompanionInfo;
 using tables::TableInfo;
@@ -336,6 +339,36 @@ TEST(TableInfo, FindingsOnDamagedTables)
     const TableInfo missing = tables::describeTable(d + "missing.dbf");
     EXPECT_NE(missing.error.find("не найден"), std::string::npos);
     EXPECT_FALSE(missing.fileSize.has_value());
+}
+
+// The file's time is told in UTC to the second, cut (not rounded), on either side of 1970, for a
+// table that opens and for a file that is no table.
+TEST(TableInfo, FileTimeInUtc)
+{
+    using namespace std::chrono;
+    TempDir dir;
+    const auto table = testutil::readAll(fixture("dbase/db3_plain.dbf"));
+    const std::string text = "not a table\n";
+    testutil::writeAll(dir.str() + "t.dbf", table);
+    testutil::writeAll(dir.str() + "x.dbf", std::vector<unsigned char>(text.begin(), text.end()));
+    struct Case {
+        sys_time<milliseconds> when;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {sys_days{2024y / 2 / 29} + 23h + 59min + 58s + 700ms, "2024-02-29T23:59:58Z"},
+        {sys_days{2000y / 1 / 1}, "2000-01-01T00:00:00Z"},
+        {sys_days{1969y / 12 / 31} + 23h + 59min + 59s + 500ms, "1969-12-31T23:59:59Z"},
+        {sys_days{2107y / 12 / 31} + 1h + 2min + 3s, "2107-12-31T01:02:03Z"},
+    };
+    for (const Case &c : cases) {
+        for (const char *name : {"t.dbf", "x.dbf"}) {
+            const fs::path path = dir.path() / name;
+            fs::last_write_time(path, fs::file_time_type::clock::from_sys(c.when));
+            const TableInfo info = tables::describeTable(path.string());
+            EXPECT_EQ(info.fileTime, c.shown) << name;
+        }
+    }
 }
 
 // Prefixes of a table with memo, index and companions is described without a crash or a throw.
