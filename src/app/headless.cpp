@@ -16,21 +16,6 @@
 
 namespace app {
 
-namespace {
-
-// The catalogue's messages, as the boxes would say them, on the error stream.
-class ErrorStreamHost final : public catalogue::Host {
-public:
-    explicit ErrorStreamHost(QTextStream &errors) : errors_(errors) {}
-    void showMessage(const std::string &text) override { errors_ << QString::fromStdString(text) << Qt::endl; }
-    void terminate() override {}
-
-private:
-    QTextStream &errors_;
-};
-
-} // namespace
-
 NamedTables namedTables(const QStringList &files, const QList<int> &codePages, QTextStream &errors)
 {
     // What was skipped is said, but the report or export is made all the same.

@@ -6,10 +6,23 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include "catalogue/catalogue.h"
+
 #include <string>
 #include <vector>
 
 namespace app {
+
+// The catalogue's messages, as the boxes would say them, on the error stream.
+class ErrorStreamHost final : public catalogue::Host {
+public:
+    explicit ErrorStreamHost(QTextStream &errors) : errors_(errors) {}
+    void showMessage(const std::string &text) override { errors_ << QString::fromStdString(text) << Qt::endl; }
+    void terminate() override {}
+
+private:
+    QTextStream &errors_;
+};
 
 // The tables named on a command line as a pick list: folders are searched (what was skipped is
 // said on `errors`), and every table found keeps the code page chosen for the name it came from.

@@ -11,21 +11,6 @@
 
 namespace app {
 
-namespace {
-
-// The catalogue's start-up messages go to the error stream.
-class ErrorHost final : public catalogue::Host {
-public:
-    explicit ErrorHost(QTextStream &errors) : errors_(errors) {}
-    void showMessage(const std::string &text) override { errors_ << QString::fromStdString(text) << Qt::endl; }
-    void terminate() override {}
-
-private:
-    QTextStream &errors_;
-};
-
-} // namespace
-
 int exportStructure(const QString &output, const QStringList &files, const QList<int> &codePages,
                     QTextStream &errors)
 {
@@ -39,7 +24,7 @@ int exportStructure(const QString &output, const QStringList &files, const QList
     }
     try {
         // The start-up and Do it's build, as the window and --pdf run them.
-        ErrorHost host(errors);
+        ErrorStreamHost host(errors);
         report::CatalogueJob job;
         if (!job.open(host))
             return exporter::NotWritten;

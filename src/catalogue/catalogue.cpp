@@ -164,7 +164,7 @@ void build(tables::Table &Current, tables::Table &MainData, tables::Table &Table
     emptyMain(MainData);
     emptyFields(TablesData, DataSource2);
     int number = 0;
-    try {
+    writeAndSync(MainData, TablesData, [&] {
         for (size_t i = 0; i < NameList.size(); ++i) {
             if (progress)
                 progress(int(i), int(NameList.size()), NameList[i]);
@@ -179,6 +179,13 @@ void build(tables::Table &Current, tables::Table &MainData, tables::Table &Table
             for (const tables::FieldDef &f : Current.fields())
                 writeFieldRow(TablesData, f.name, typeLabel(f.type), f.size, number);
         }
+    });
+}
+
+void writeAndSync(tables::Table &MainData, tables::Table &TablesData, const std::function<void()> &writeRows)
+{
+    try {
+        writeRows();
     } catch (...) {
         // The rows of the tables before the failing one stay in the catalogue.
         try {

@@ -46,6 +46,11 @@ void writeMainRow(tables::Table &MainData, const std::string &name, const std::s
 void writeFieldRow(tables::Table &TablesData, const std::string &name, const std::string &type, int size,
                    int number);
 
+// Runs `writeRows` (a build's row writing) and then puts the rows on the disk with one sync per
+// table. When `writeRows` throws, the rows written before stay in the catalogue: they are
+// flushed (not synced) and the exception goes on.
+void writeAndSync(tables::Table &MainData, tables::Table &TablesData, const std::function<void()> &writeRows);
+
 // Label written to ZOR_TYPE for a field type code.
 std::string typeLabel(int code);
 

@@ -40,7 +40,7 @@ std::vector<tables::TableInfo> buildDocumented(tables::Table &Current, tables::T
     emptyMain(MainData);
     emptyFields(TablesData, DataSource2);
     int number = 0;
-    try {
+    writeAndSync(MainData, TablesData, [&] {
         for (size_t i = 0; i < NameList.size(); ++i) {
             if (progress)
                 progress(int(i), int(NameList.size()), NameList[i]);
@@ -73,16 +73,7 @@ std::vector<tables::TableInfo> buildDocumented(tables::Table &Current, tables::T
             addCatalogueView(info, Current.fields());
             tables.push_back(std::move(info));
         }
-    } catch (...) {
-        try {
-            MainData.flush();
-            TablesData.flush();
-        } catch (...) {
-        }
-        throw;
-    }
-    MainData.flush(true);
-    TablesData.flush(true);
+    });
     return tables;
 }
 
