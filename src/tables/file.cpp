@@ -80,6 +80,29 @@ std::string errnoText(int error)
 
 } // namespace detail
 
+// What the two systems' File share: ownership of the open file moves, the last owner closes it.
+File::~File() { close(); }
+
+File::File(File &&o) noexcept : handle_(o.handle_), locked_(o.locked_), path_(std::move(o.path_)), openedSize_(o.openedSize_)
+{
+    o.handle_ = kClosed;
+    o.locked_ = false;
+}
+
+File &File::operator=(File &&o) noexcept
+{
+    if (this != &o) {
+        close();
+        handle_ = o.handle_;
+        locked_ = o.locked_;
+        path_ = std::move(o.path_);
+        openedSize_ = o.openedSize_;
+        o.handle_ = kClosed;
+        o.locked_ = false;
+    }
+    return *this;
+}
+
 
 namespace {
 
@@ -175,7 +198,9 @@ std::string asciiLower(std::string s)
 PathParts splitPath(std::string_view path, PathStyle style)
 {
     PathParts parts;
-    const std::string_view separators = style == PathStyle::Windows ? std::string_view("\\:") : std::string_view("/");
+    const std::string_view separators = style == PathStyle::Windows        ? std::string_view("\\:")
+                                        : style == PathStyle::WindowsFiles ? std::string_view("/\\:")
+                                                                           : std::string_view("/");
     const size_t last = path.find_last_of(separators);
     parts.folder = last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
     parts.name = last == std::string_view::npos ? std::string(path) : std::string(path.substr(last + 1));

@@ -36,28 +36,6 @@ File::File(const std::string &path, Mode mode) : path_(path)
     openedSize_ = st.st_size;
 }
 
-File::~File() { close(); }
-
-File::File(File &&o) noexcept : handle_(o.handle_), locked_(o.locked_), path_(std::move(o.path_)), openedSize_(o.openedSize_)
-{
-    o.handle_ = kClosed;
-    o.locked_ = false;
-}
-
-File &File::operator=(File &&o) noexcept
-{
-    if (this != &o) {
-        close();
-        handle_ = o.handle_;
-        locked_ = o.locked_;
-        path_ = std::move(o.path_);
-        openedSize_ = o.openedSize_;
-        o.handle_ = kClosed;
-        o.locked_ = false;
-    }
-    return *this;
-}
-
 void File::close()
 {
     if (handle_ != kClosed)
