@@ -72,14 +72,18 @@ std::string asciiLower(std::string s);
 
 // Where a path splits into folder and file name.
 enum class PathStyle {
-    Windows, // after the last backslash or drive colon
-    Posix,   // after the last slash
+    Windows,      // after the last backslash or drive colon: how the pick list splits a path
+    WindowsFiles, // also after a slash, which the Windows file system takes as a separator too
+    Posix,        // after the last slash
 };
 
+// The pick list's split, and the split of a path the engine opens.
 #ifdef _WIN32
 inline constexpr PathStyle nativePathStyle = PathStyle::Windows;
+inline constexpr PathStyle nativeFileStyle = PathStyle::WindowsFiles;
 #else
 inline constexpr PathStyle nativePathStyle = PathStyle::Posix;
+inline constexpr PathStyle nativeFileStyle = PathStyle::Posix;
 #endif
 
 // A path cut into its folder (up to and including the last separator; empty for a bare name),
@@ -93,7 +97,7 @@ struct PathParts {
 
     bool operator==(const PathParts &) const = default;
 };
-PathParts splitPath(std::string_view path, PathStyle style = nativePathStyle);
+PathParts splitPath(std::string_view path, PathStyle style = nativeFileStyle);
 
 // Finds a file beside `path` named `stem + ext` in any letter case (ext with its dot);
 // empty when there is none. Tries the likely spellings (as given, upper case, lower case)

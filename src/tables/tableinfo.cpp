@@ -116,11 +116,13 @@ const Listing &listing(const std::string &folder)
     const std::string dir = folder.empty() ? "." : folder;
     std::error_code ec;
     const FileTime changed = fs::last_write_time(fs::path(dir), ec);
+    // A folder whose time cannot be read is listed afresh each time: a kept listing could not be
+    // known to be current.
     const int64_t mtime = ec ? -2 : int64_t(changed.time_since_epoch().count());
     if (cache.size() > 64)
         cache.clear();
     Listing &l = cache[dir];
-    if (l.mtime != mtime) {
+    if (l.mtime != mtime || mtime == -2) {
         l.mtime = mtime;
         l.files.clear();
         // Links count as what they lead to; an entry that vanishes or cannot be looked at is left out.

@@ -42,6 +42,7 @@ private slots:
         QTest::newRow("windows: root folder") << PathStyle::Windows << R"(\ORDERS.DB)" << R"(\)" << "ORDERS.DB";
         QTest::newRow("windows: network share") << PathStyle::Windows << R"(\\srv\base\Клиенты.dbf)" << R"(\\srv\base\)" << "Клиенты.dbf";
         QTest::newRow("windows: slash is no separator") << PathStyle::Windows << "C:data/x.dbf" << "C:" << "data/x.dbf";
+        QTest::newRow("windows files: a slash too") << PathStyle::WindowsFiles << R"(C:\Temp\t-1/Notes.dbt)" << R"(C:\Temp\t-1/)" << "Notes.dbt";
         QTest::newRow("windows: folder only") << PathStyle::Windows << R"(C:\DATA\)" << R"(C:\DATA\)" << "";
         QTest::newRow("posix: folders") << PathStyle::Posix << "/home/ann/data/clients.dbf" << "/home/ann/data/" << "clients.dbf";
         QTest::newRow("posix: bare name") << PathStyle::Posix << "clients.dbf" << "" << "clients.dbf";

@@ -362,6 +362,12 @@ TEST(TableInfo, FileTimeInUtc)
         {sys_days{2107y / 12 / 31} + 1h + 2min + 3s, "2107-12-31T01:02:03Z"},
     };
     for (const Case &c : cases) {
+#ifdef _WIN32
+        // The MinGW runtime sets a file's time through the C runtime, which leaves it unchanged
+        // outside 1970 to 2038: such a time cannot be made here to be read back.
+        if (c.when < sys_days{1970y / 1 / 1} || c.when >= sys_days{2038y / 1 / 1})
+            continue;
+#endif
         for (const char *name : {"t.dbf", "x.dbf"}) {
             const fs::path path = dir.path() / name;
             fs::last_write_time(path, fs::file_time_type::clock::from_sys(c.when));
