@@ -54,20 +54,9 @@ int main(int argc, char **argv)
     fs::create_directories(scratch / "Data");
     fs::create_directories(scratch / "tables");
     catalogue::createFiles((scratch / "Data").string());
-    std::mt19937 rng(12345);
-    std::vector<std::string> names, folders, paths;
-    long totalFields = 0;
-    const std::string folder = (scratch / "tables").string() + "/";
-    for (int i = 0; i < count; ++i) {
-        int fields = 5 + int(rng() % 36);
-        totalFields += fields;
-        names.push_back("T" + std::to_string(i) + ".DBF");
-        folders.push_back(folder);
-        paths.push_back(folder + names.back());
-        makeTable(paths.back(), fields, rng);
-    }
+    const Corpus corpus = makeCorpus((scratch / "tables").string() + "/", count);
+    const std::vector<std::string> &names = corpus.names, &folders = corpus.folders, &paths = corpus.paths;
     fs::current_path(scratch);
-    std::printf("corpus: %d tables, %ld fields, in one folder\n", count, totalFields);
 
     for (int round = 1; round <= 3; ++round) {
         auto t0 = Clock::now();

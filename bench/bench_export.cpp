@@ -7,7 +7,6 @@
 #include "corpus.h"
 #include "catalogue/documentation.h"
 #include "export/structure.h"
-#include "tables/codepage.h"
 #include "tables/table.h"
 
 #include <algorithm>
@@ -22,22 +21,10 @@ int main(int argc, char **argv)
     fs::path scratch = fs::temp_directory_path() / ("zorvik-export-bench-" + std::to_string(::getpid()));
     fs::create_directories(scratch / "Data");
     fs::create_directories(scratch / "tables");
-    const uint8_t ldid = tables::codepage::languageDriverFor(1251);
-    tables::createDbaseTable((scratch / "Data").string() + "/", "ZORMain.dbf", catalogue::mainColumns(), {{"ZORID", "ZORID"}}, ldid);
-    tables::createDbaseTable((scratch / "Data").string() + "/", "ZORDet.dbf", catalogue::detailColumns(), {{"ZOR_ID", "ZOR_ID"}}, ldid);
-    std::mt19937 rng(12345);
-    std::vector<std::string> names, folders;
-    long totalFields = 0;
-    const std::string folder = (scratch / "tables").string() + "/";
-    for (int i = 0; i < count; ++i) {
-        int fields = 5 + int(rng() % 36);
-        totalFields += fields;
-        names.push_back("T" + std::to_string(i) + ".DBF");
-        folders.push_back(folder);
-        makeTable(folder + names.back(), fields, rng);
-    }
+    catalogue::createFiles((scratch / "Data").string());
+    const Corpus corpus = makeCorpus((scratch / "tables").string() + "/", count);
+    const std::vector<std::string> &names = corpus.names, &folders = corpus.folders;
     fs::current_path(scratch);
-    std::printf("corpus: %d tables, %ld fields, in one folder\n", count, totalFields);
 
     tables::Table Current, MainData, TablesData;
     tables::DataSource DataSource2;

@@ -38,3 +38,25 @@ inline void makeTable(const std::string &path, int fields, std::mt19937 &rng)
     std::fclose(f);
 }
 
+// `count` tables made by makeTable in one folder (with a trailing slash), named T0.DBF, T1.DBF
+// ..., as a pick list: each table's name and folder, and the fields they hold in all.
+struct Corpus {
+    std::vector<std::string> names, folders, paths;
+    long fields = 0;
+};
+
+inline Corpus makeCorpus(const std::string &folder, int count)
+{
+    Corpus c;
+    std::mt19937 rng(12345);
+    for (int i = 0; i < count; ++i) {
+        const int fields = 5 + int(rng() % 36);
+        c.fields += fields;
+        c.names.push_back("T" + std::to_string(i) + ".DBF");
+        c.folders.push_back(folder);
+        c.paths.push_back(folder + c.names.back());
+        makeTable(c.paths.back(), fields, rng);
+    }
+    std::printf("corpus: %d tables, %ld fields, in one folder\n", count, c.fields);
+    return c;
+}

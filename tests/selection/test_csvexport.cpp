@@ -1,6 +1,7 @@
 // Records out: the neutral text of each kind of value (one table of cases), CSV quoting, whole
 // files written from fixture tables (deleted records left out, damage reported, the byte order
 // mark and line ends), and the cells copied from the grid.
+#include "values.h"
 #include "selection/csvexport.h"
 #include "selection/tablemodel.h"
 #include "tables/error.h"
@@ -14,28 +15,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-Q_DECLARE_METATYPE(tables::Value)
-
 using tables::Value;
+using namespace testvalues;
 
 namespace {
 
-const QString kFixtures = QStringLiteral(ZORVIK_FIXTURES);
-
-Value of(Value::Kind kind, int64_t integer = 0, int64_t ms = 0)
-{
-    Value v;
-    v.kind = kind;
-    v.integer = integer;
-    v.ms = ms;
-    return v;
-}
-Value number(Value::Kind kind, double x, int decimals = -1)
-{
-    Value v = Value::ofNumber(x, decimals);
-    v.kind = kind;
-    return v;
-}
 Value text(const std::string &s, Value::Kind kind = Value::Kind::Text) { return Value::ofText(s, kind); }
 int64_t day(int y, int m, int d) { return QDate(y, m, d).toJulianDay() - 1721425; }
 

@@ -1,35 +1,19 @@
 // What the grid shows for each kind of value, as one table of cases: cells of the fixture tables
 // read through the model, and values built here for what no fixture holds. Russian locale
 // unless a case names another.
+#include "values.h"
 #include "selection/tablemodel.h"
 #include "selection/valueformatter.h"
 #include "tables/table.h"
 
 #include <QTest>
 
-Q_DECLARE_METATYPE(tables::Value)
-
 using tables::Value;
+using namespace testvalues;
 
 namespace {
-
-const QString kFixtures = QStringLiteral(ZORVIK_FIXTURES);
 const QChar kNbsp(0x00A0);  // the Russian locale's group separator
 
-Value of(Value::Kind kind, int64_t integer = 0, int64_t ms = 0)
-{
-    Value v;
-    v.kind = kind;
-    v.integer = integer;
-    v.ms = ms;
-    return v;
-}
-Value number(Value::Kind kind, double x, int decimals = -1)
-{
-    Value v = Value::ofNumber(x, decimals);
-    v.kind = kind;
-    return v;
-}
 Value sized(int64_t size)
 {
     Value v = of(Value::Kind::Binary);
