@@ -3,9 +3,13 @@
 #include "transliterate.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 
 namespace tables::codepage {
 
@@ -353,16 +357,86 @@ int localeDefault()
     return system != 0 ? system : 1252;
 }
 
+namespace {
+
+const std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+
+// Code pages where each byte is one character on its own, whatever stands beside it: their text
+// converts through a table of 256 entries built once from the system's converter, which is what
+// reading millions of cells needs. Pages of two-byte characters (932, 936, 949, 950) and those
+// whose converters join a letter with the accent after it (1255, 1258) go to the converter.
+bool oneBytePerCharacter(int cp)
+{
+    switch (cp) {
+    case 437: case 737: case 775: case 850: case 852: case 855: case 857: case 860: case 861: case 862:
+    case 863: case 865: case 866: case 869: case 874: case 1250: case 1251: case 1252: case 1253:
+    case 1254: case 1256: case 1257: case 10000: case 10006: case 10007: case 10029: case 20866: case 21866:
+        return true;
+    default:
+        return cp >= 28591 && cp <= 28605 && cp != 28596 && cp != 28598 && cp != 28600 && cp != 28602;
+    }
+}
+
+// The UTF-8 of each byte from 0x80 up; the bytes below are ASCII in every page listed above.
+struct ByteTable {
+    std::array<char, 4> utf8[128];
+    uint8_t length[128];
+};
+
+// The table of a code page, nullptr when the page is not one byte per character or the system
+// cannot convert from it. Tables live as long as the program.
+const ByteTable *byteTable(int cp)
+{
+    if (!oneBytePerCharacter(cp))
+        return nullptr;
+    static std::mutex mutex;
+    static std::map<int, std::unique_ptr<ByteTable>> tables;
+    std::lock_guard lock(mutex);
+    auto it = tables.find(cp);
+    if (it != tables.end())
+        return it->second.get();
+    auto t = std::make_unique<ByteTable>();
+    for (int b = 0x80; b < 0x100; ++b) {
+        const char byte = char(b);
+        std::string u;
+        if (!backend::toUtf8(std::string_view(&byte, 1), cp, kReplacement, u) || u.empty() || u.size() > 4) {
+            t.reset();
+            break;
+        }
+        std::copy(u.begin(), u.end(), t->utf8[b - 0x80].begin());
+        t->length[b - 0x80] = uint8_t(u.size());
+    }
+    return tables.emplace(cp, std::move(t)).first->second.get();
+}
+
+} // namespace
+
 std::string toUtf8(std::string_view bytes, int codePage)
 {
-    static const std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
     if (isAscii(bytes))
         return std::string(bytes);
     if (codePage == 65001)
         return cleanUtf8(bytes, kReplacement);
     if (codePage == 0)
         codePage = 1252;
+    // The table of the last page asked for, found without the lock (a reader reads one page).
+    thread_local int lastPage = -1;
+    thread_local const ByteTable *last = nullptr;
+    if (codePage != lastPage) {
+        last = byteTable(codePage);
+        lastPage = codePage;
+    }
     std::string out;
+    if (last) {
+        out.reserve(bytes.size() * 2);
+        for (unsigned char c : bytes) {
+            if (c < 0x80)
+                out.push_back(char(c));
+            else
+                out.append(last->utf8[c - 0x80].data(), last->length[c - 0x80]);
+        }
+        return out;
+    }
     if (backend::toUtf8(bytes, codePage, kReplacement, out) || backend::toUtf8(bytes, 1252, kReplacement, out))
         return out;
     return asciiOnly(bytes, kReplacement, false);

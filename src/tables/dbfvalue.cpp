@@ -123,18 +123,24 @@ bool DbfFile::textKindValue(const FieldDef &f, std::string_view raw, Value &v) c
         return true;
     }
     case 'D': {
-        std::string t(trim(raw));
+        std::string_view t = trim(raw);
         if (t.empty() || allBytes(t, '0')) {
             v = Value::null();
             return true;
         }
-        if (t.size() != 8 || !std::all_of(t.begin(), t.end(), [](char c) { return std::isdigit((unsigned char)c); })) {
-            v = Value::ofText(t);
+        if (t.size() != 8 || !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            v = Value::ofText(std::string(t));
             return true;
         }
-        int64_t day = dayNumber(std::stoi(t.substr(0, 4)), std::stoi(t.substr(4, 2)), std::stoi(t.substr(6, 2)));
+        const auto digits = [t](size_t at, size_t n) {
+            int x = 0;
+            for (size_t i = at; i < at + n; ++i)
+                x = x * 10 + (t[i] - '0');
+            return x;
+        };
+        int64_t day = dayNumber(digits(0, 4), digits(4, 2), digits(6, 2));
         if (day == 0) {
-            v = Value::ofText(t);
+            v = Value::ofText(std::string(t));
             return true;
         }
         v.kind = Value::Kind::Date;
