@@ -152,25 +152,24 @@ std::string companion(const Listing &l, const std::string &folder, const std::st
     return found.empty() ? found : folder + found;
 }
 
-// Decodes UTF-8 into code points (malformed bytes give U+FFFD).
-std::vector<char32_t> codePoints(const std::string &s)
+// Calls `each` with every code point of UTF-8 text (a malformed byte gives U+FFFD).
+template <typename Each>
+void forEachCodePoint(std::string_view s, Each each)
 {
-    std::vector<char32_t> out;
     for (size_t i = 0; i < s.size();) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
         int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
         if (n == 0 || i + size_t(n) > s.size()) {
-            out.push_back(0xFFFD);
+            each(char32_t(0xFFFD));
             ++i;
             continue;
         }
         char32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
         for (int k = 1; k < n; ++k)
             cp = (cp << 6) | (static_cast<unsigned char>(s[i + size_t(k)]) & 0x3F);
-        out.push_back(cp);
+        each(cp);
         i += size_t(n);
     }
-    return out;
 }
 
 // A letter of the alphabets our tables are written in: Latin with accents, Greek, and the
@@ -195,13 +194,13 @@ bool isLetter(char32_t c)
 
 void judgeLetters(CodePageVerdict &v, const std::string &decoded)
 {
-    for (char32_t c : codePoints(decoded)) {
+    forEachCodePoint(decoded, [&v](char32_t c) {
         if (c < 0x80)
-            continue;
+            return;
         ++v.lettersChecked;
         if (isLetter(c))
             ++v.lettersFit;
-    }
+    });
 }
 
 // The highest value an autoincrement field holds in the records the file has; 0 when none.
@@ -706,7 +705,7 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced, const std::vect
         for (int64_t r = 0; r < std::min(records, kSampleRecords); ++r)
             for (size_t i = 0; i < defs.size(); ++i)
                 if ((defs[i].nativeType == 'C' || defs[i].nativeType == 'V') && !defs[i].binary)
-                    rawSample += dbf.rawField(r, int(i)) + ' ';
+                    rawSample.append(dbf.rawField(r, int(i))).push_back(' ');
     } catch (const Error &) {
     }
     const bool ascii = std::all_of(sample.begin(), sample.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
