@@ -91,7 +91,8 @@ inline int mdx(const uint8_t *data, size_t size)
     return 0;
 }
 
-// Paradox tables and their .MB blob files: open, then decode every cell of the first records.
+// Paradox tables and their .MB blob files: open, then decode every cell of the first records and
+// of the last (in the last block of the chain).
 inline int paradox(const uint8_t *data, size_t size)
 {
     const std::string path = putTable(data, size, "p.db", {"p.mb"});
@@ -99,12 +100,17 @@ inline int paradox(const uint8_t *data, size_t size)
         return 0;
     try {
         tables::ParadoxFile t(path);
-        int64_t n = std::min<int64_t>(t.recordCount(), 64);
-        for (int64_t r = 0; r < n; ++r)
+        const auto decode = [&t](int64_t r) {
             for (size_t f = 0; f < t.fields().size(); ++f) {
                 t.value(r, int(f));
                 t.wholeValue(r, int(f));
             }
+        };
+        const int64_t first = std::min<int64_t>(t.recordCount(), 8);
+        for (int64_t r = 0; r < first; ++r)
+            decode(r);
+        if (t.recordCount() > first)
+            decode(t.recordCount() - 1);
         t.warning();
     } catch (const tables::Error &) {
     }
