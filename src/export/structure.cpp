@@ -473,7 +473,7 @@ const char *kStyle = R"(body{font-family:"Liberation Sans",Arial,"DejaVu Sans",s
 h1{font-size:16pt}h2{font-size:13pt;margin:0 0 .4em}h3{font-size:11pt;margin:.8em 0 .3em}
 section{border:1px solid #000;padding:.6em .8em;margin:0 0 1.2em}
 table{border-collapse:collapse;margin:.2em 0}th,td{border:1px solid #999;padding:.15em .4em;text-align:left;vertical-align:top}
-table.facts th{font-weight:normal;background:#f2f2f2;white-space:nowrap}
+table.facts th{font-weight:normal;background:#f2f2f2;white-space:nowrap}table.facts td,h2,nav li{overflow-wrap:anywhere}
 table.fields th{background:#f2f2f2}td.n{text-align:right}
 .error{color:#a00;font-weight:bold}ul.findings li{color:#a00}.muted{color:#666}
 nav ol{columns:2;column-gap:2em}
