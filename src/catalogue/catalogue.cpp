@@ -168,18 +168,23 @@ void build(tables::Table &Current, tables::Table &MainData, tables::Table &Table
         for (size_t i = 0; i < NameList.size(); ++i) {
             if (progress)
                 progress(int(i), int(NameList.size()), NameList[i]);
-            Current.Close();
-            Current.DatabaseName = PathList.at(i);
-            Current.TableType = tables::ttDefault;
-            Current.TableName = NameList[i];
-            Current.CodePage = codePageOf ? codePageOf(i) : 0;
-            Current.Open();
+            openTable(Current, PathList.at(i), NameList[i], codePageOf ? codePageOf(i) : 0);
             ++number;
             writeMainRow(MainData, NameList[i], PathList[i], number);
             for (const tables::FieldDef &f : Current.fields())
                 writeFieldRow(TablesData, f.name, typeLabel(f.type), f.size, number);
         }
     });
+}
+
+void openTable(tables::Table &Current, const std::string &folder, const std::string &name, int codePage)
+{
+    Current.Close();
+    Current.DatabaseName = folder;
+    Current.TableType = tables::ttDefault;
+    Current.TableName = name;
+    Current.CodePage = codePage;
+    Current.Open();
 }
 
 void writeAndSync(tables::Table &MainData, tables::Table &TablesData, const std::function<void()> &writeRows)

@@ -46,6 +46,10 @@ void writeMainRow(tables::Table &MainData, const std::string &name, const std::s
 void writeFieldRow(tables::Table &TablesData, const std::string &name, const std::string &type, int size,
                    int number);
 
+// Closes `Current` and opens the table `name` in `folder` in it, read in `codePage` (0: as the
+// table says).
+void openTable(tables::Table &Current, const std::string &folder, const std::string &name, int codePage);
+
 // Runs `writeRows` (a build's row writing) and then puts the rows on the disk with one sync per
 // table. When `writeRows` throws, the rows written before stay in the catalogue: they are
 // flushed (not synced) and the exception goes on.

@@ -45,14 +45,9 @@ std::vector<tables::TableInfo> buildDocumented(tables::Table &Current, tables::T
             if (progress)
                 progress(int(i), int(NameList.size()), NameList[i]);
             const int codePage = codePageOf ? codePageOf(i) : 0;
-            Current.Close();
-            Current.DatabaseName = PathList.at(i);
-            Current.TableType = tables::ttDefault;
-            Current.TableName = NameList[i];
-            Current.CodePage = codePage;
-            const std::string path = Current.fullPath();
+            const std::string path = PathList.at(i) + NameList[i];
             try {
-                Current.Open();
+                openTable(Current, PathList[i], NameList[i], codePage);
             } catch (const std::exception &) {
                 // The reason is told by describing the file on its own.
                 tables.push_back(tables::describeTable(path, codePage));

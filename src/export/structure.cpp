@@ -1,5 +1,6 @@
 #include "export/structure.h"
 
+#include "tables/codepage.h"
 #include "tables/codepagechoice.h"
 #include "tables/error.h"
 #include "tables/fielddef.h"
@@ -203,19 +204,6 @@ std::vector<std::pair<std::string, std::string>> facts(const TableInfo &t)
 
 // ---------------------------------------------------------------- JSON
 
-// Length of the valid UTF-8 sequence at s[i], or 0 when the bytes there are not one.
-size_t sequenceAt(std::string_view s, size_t i)
-{
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const size_t n = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : (c >> 4) == 14 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 0;
-    if (n == 0 || i + n > s.size())
-        return 0;
-    for (size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-            return 0;
-    return n;
-}
-
 // Appends `s` with each byte `escape` names replaced by its text (nullptr: kept), and every byte
 // that is not valid UTF-8 by U+FFFD. Runs of plain bytes are copied at once.
 template <class Escape>
@@ -235,7 +223,7 @@ void putEscaped(std::string &out, std::string_view s, Escape escape)
             run = ++i;
             continue;
         }
-        const size_t n = sequenceAt(s, i);
+        const size_t n = tables::codepage::utf8Length(s, i);
         if (n) {
             i += n;
             continue;

@@ -38,6 +38,8 @@ std::string toUtf8(std::string_view bytes, int codePage);
 // "Łódź" -> "Lodz", "Straße" -> "Strasse"), else as '?'; the same in every locale.
 std::string fromUtf8(std::string_view utf8, int codePage);
 
+// Length of the UTF-8 sequence starting at s[i], 0 when it is not a valid one.
+size_t utf8Length(std::string_view s, size_t i);
 // The first `n` characters of a UTF-8 string (not bytes).
 std::string leftChars(std::string_view utf8, size_t n);
 

@@ -1,14 +1,14 @@
 #pragma once
 // The code-page conversion back end: iconv on POSIX systems (codepage_iconv.cpp), the Windows
 // API on Windows (codepage_win32.cpp). Everything else about code pages is shared (codepage.cpp).
+#include "codepage.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace tables::codepage {
 
-// Length of the UTF-8 sequence starting at s[i], 0 when it is not a valid one.
-size_t utf8Length(std::string_view s, size_t i);
 // What a UTF-8 character of `len` bytes at the start of `rest` becomes when the target code
 // page cannot hold it (len 0: a byte that starts no valid sequence): its ASCII spelling where
 // it has one, else `bad`.
