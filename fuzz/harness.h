@@ -119,7 +119,7 @@ inline int paradox(const uint8_t *data, size_t size)
 
 // The complete description of a table with its companion files (memo, indexes of both kinds,
 // Paradox primary and secondary indexes, BLOB file), made from the input's tail: the input's
-// second bit picks a dBASE or a Paradox table.
+// second bit picks a dBASE or a Paradox table, its third a code page chosen by the user.
 inline int describe(const uint8_t *data, size_t size)
 {
     if (size < 1)
@@ -129,8 +129,7 @@ inline int describe(const uint8_t *data, size_t size)
                                      : putTable(data, size, "d.dbf", {"d.dbt", "d.fpt", "d.mdx", "d.cdx", "d.cpg"});
     if (path.empty())
         return 0;
-    tables::describeTable(path);
-    tables::describeTable(path, 1251);
+    tables::describeTable(path, data[0] & 4 ? 1251 : 0);
     return 0;
 }
 
