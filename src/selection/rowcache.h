@@ -17,9 +17,9 @@ public:
     // blockRows and maxBlocks are at least 1.
     explicit RowCache(int blockRows = 256, int maxBlocks = 16);
 
-    int blockRows() const { return m_blockRows; }
-    int maxBlocks() const { return m_maxBlocks; }
-    int columns() const { return m_columns; }
+    int blockRows() const { return blockRows_; }
+    int maxBlocks() const { return maxBlocks_; }
+    int columns() const { return columns_; }
 
     // Empties the cache and sets the number of texts per row (and, when given, a new limit).
     void reset(int columns);
@@ -34,7 +34,7 @@ public:
     QString *store(int64_t row);
 
     // For tests and the benchmark: blocks held now, and rows stored in them.
-    int blockCount() const { return int(m_blocks.size()); }
+    int blockCount() const { return int(blocks_.size()); }
     int64_t rowsHeld() const;
 
 private:
@@ -46,12 +46,12 @@ private:
     };
     Block *blockOf(int64_t row);
 
-    int m_blockRows;
-    int m_maxBlocks;
-    int m_columns = 0;
-    uint64_t m_clock = 0;
-    std::vector<Block> m_blocks;  // at most m_maxBlocks; few, so searched in turn
-    int m_lastHit = -1;           // index of the block found last, tried first
+    int blockRows_;
+    int maxBlocks_;
+    int columns_ = 0;
+    uint64_t clock_ = 0;
+    std::vector<Block> blocks_;  // at most maxBlocks_; few, so searched in turn
+    int lastHit_ = -1;           // index of the block found last, tried first
 };
 
 } // namespace selection

@@ -22,7 +22,7 @@ QString messageOf(int64_t record) { return QStringLiteral("Не удалось �
 TableModel::TableModel(QObject *parent) : TableModel(nullptr, parent) {}
 
 TableModel::TableModel(const tables::Table *table, QObject *parent)
-    : QAbstractTableModel(parent), m_table(table), m_cache(kBlockRows, kMaxBlocks)
+    : QAbstractTableModel(parent), table_(table), cache_(kBlockRows, kMaxBlocks)
 {
     load();
 }
@@ -31,7 +31,7 @@ TableModel::~TableModel() = default;
 
 void TableModel::setTable(const tables::Table *table)
 {
-    m_table = table;
+    table_ = table;
     reset();
 }
 
@@ -44,51 +44,51 @@ void TableModel::reset()
 
 void TableModel::setLocale(const QLocale &locale)
 {
-    m_formatter = ValueFormatter(locale);
-    m_cache.clear();
-    if (m_rows > 0 && !m_names.empty())
-        emit dataChanged(index(0, 0), index(m_rows - 1, int(m_names.size()) - 1), {Qt::DisplayRole});
+    formatter_ = ValueFormatter(locale);
+    cache_.clear();
+    if (rows_ > 0 && !names_.empty())
+        emit dataChanged(index(0, 0), index(rows_ - 1, int(names_.size()) - 1), {Qt::DisplayRole});
 }
 
 void TableModel::load()
 {
-    ++m_generation;
-    m_reported = false;
-    m_resetQueued = false;
-    m_warning.clear();
-    m_source = m_table ? m_table->source() : nullptr;
-    m_sourceRecords = 0;
-    m_records = 0;
-    m_deleted = {};
-    m_rows = 0;
-    m_fields.clear();
-    m_names.clear();
-    m_alignment.clear();
-    m_cache.reset(0);
-    if (!m_source)
+    ++generation_;
+    reported_ = false;
+    resetQueued_ = false;
+    warning_.clear();
+    source_ = table_ ? table_->source() : nullptr;
+    sourceRecords_ = 0;
+    records_ = 0;
+    deleted_ = {};
+    rows_ = 0;
+    fields_.clear();
+    names_.clear();
+    alignment_.clear();
+    cache_.reset(0);
+    if (!source_)
         return;
 
     std::string warning;
     try {
-        m_fields = m_source->fields();
-        m_sourceRecords = m_source->recordCount();
-        warning = m_source->warning();
+        fields_ = source_->fields();
+        sourceRecords_ = source_->recordCount();
+        warning = source_->warning();
     } catch (const std::exception &e) {
-        m_fields.clear();
-        m_sourceRecords = 0;
+        fields_.clear();
+        sourceRecords_ = 0;
         warning = e.what();
     }
     if (!warning.empty())
         reportDamage(QString::fromStdString(warning));
-    for (const tables::FieldDef &f : m_fields) {
-        m_names.push_back(QString::fromStdString(f.name));
-        m_alignment.push_back(alignmentOf(f));
+    for (const tables::FieldDef &f : fields_) {
+        names_.push_back(QString::fromStdString(f.name));
+        alignment_.push_back(alignmentOf(f));
     }
-    m_records = std::clamp<int64_t>(m_sourceRecords, 0, INT_MAX);
+    records_ = std::clamp<int64_t>(sourceRecords_, 0, INT_MAX);
     scanDeleted();
-    m_rows = int(m_records - int64_t(m_deleted.size()));
-    const int columns = int(m_fields.size());
-    m_cache.reset(columns, std::clamp(kCellBudget / (kBlockRows * std::max(1, columns)), kMinBlocks, kMaxBlocks));
+    rows_ = int(records_ - int64_t(deleted_.size()));
+    const int columns = int(fields_.size());
+    cache_.reset(columns, std::clamp(kCellBudget / (kBlockRows * std::max(1, columns)), kMinBlocks, kMaxBlocks));
 }
 
 // One pass in record order: the engine reads the flags through its block cache, a large
@@ -97,29 +97,29 @@ void TableModel::scanDeleted()
 {
     int64_t r = 0;
     try {
-        for (; r < m_records; ++r)
-            if (m_source->isDeleted(r))
-                m_deleted.push_back(uint32_t(r));
+        for (; r < records_; ++r)
+            if (source_->isDeleted(r))
+                deleted_.push_back(uint32_t(r));
     } catch (const std::exception &e) {
-        m_records = r;
+        records_ = r;
         reportDamage(messageOf(e));
     } catch (...) {
-        m_records = r;
+        records_ = r;
         reportDamage(messageOf(r));
     }
-    m_deleted.shrink_to_fit();
+    deleted_.shrink_to_fit();
 }
 
 int64_t TableModel::recordOfRow(int row) const
 {
-    if (row < 0 || row >= m_rows)
+    if (row < 0 || row >= rows_)
         return -1;
     // The row's record is row + i, i = the number of deleted records before it: the first i
     // whose deleted record has more than `row` live records before it.
-    size_t lo = 0, hi = m_deleted.size();
+    size_t lo = 0, hi = deleted_.size();
     while (lo < hi) {
         const size_t mid = lo + (hi - lo) / 2;
-        if (int64_t(m_deleted[mid]) - int64_t(mid) <= row)
+        if (int64_t(deleted_[mid]) - int64_t(mid) <= row)
             lo = mid + 1;
         else
             hi = mid;
@@ -129,19 +129,19 @@ int64_t TableModel::recordOfRow(int row) const
 
 const QString *TableModel::rowTexts(int row) const
 {
-    if (const QString *texts = m_cache.find(row))
+    if (const QString *texts = cache_.find(row))
         return texts;
-    QString *texts = m_cache.store(row);
+    QString *texts = cache_.store(row);
     const int64_t record = recordOfRow(row);
     // A record that cannot be read at all leaves its whole row empty.
     auto fail = [&](const QString &message) {
-        for (int k = 0; k < int(m_fields.size()); ++k)
+        for (int k = 0; k < int(fields_.size()); ++k)
             texts[k].clear();
         reportDamage(message);
     };
     try {
-        for (int c = 0; c < int(m_fields.size()); ++c)
-            texts[c] = m_formatter.format(m_source->value(record, c), m_fields[size_t(c)]);
+        for (int c = 0; c < int(fields_.size()); ++c)
+            texts[c] = formatter_.format(source_->value(record, c), fields_[size_t(c)]);
     } catch (const std::exception &e) {
         fail(messageOf(e));
     } catch (...) {
@@ -152,14 +152,14 @@ const QString *TableModel::rowTexts(int row) const
 
 void TableModel::reportDamage(const QString &message) const
 {
-    if (m_reported)
+    if (reported_)
         return;
-    m_reported = true;
-    m_warning = message;
+    reported_ = true;
+    warning_ = message;
     auto *self = const_cast<TableModel *>(this);
     QMetaObject::invokeMethod(
-        self, [self, generation = m_generation, message] {
-            if (generation == self->m_generation)
+        self, [self, generation = generation_, message] {
+            if (generation == self->generation_)
                 emit self->damageFound(message);
         },
         Qt::QueuedConnection);
@@ -170,16 +170,16 @@ void TableModel::reportDamage(const QString &message) const
 // anything, so a freed one is never touched.
 bool TableModel::stale() const
 {
-    const tables::RecordSource *now = m_table ? m_table->source() : nullptr;
-    bool changed = now != m_source;
+    const tables::RecordSource *now = table_ ? table_->source() : nullptr;
+    bool changed = now != source_;
     if (!changed && now)
-        changed = now->recordCount() != m_sourceRecords || now->fields().size() != m_fields.size();
-    if (changed && !m_resetQueued) {
-        m_resetQueued = true;
+        changed = now->recordCount() != sourceRecords_ || now->fields().size() != fields_.size();
+    if (changed && !resetQueued_) {
+        resetQueued_ = true;
         auto *self = const_cast<TableModel *>(this);
         QMetaObject::invokeMethod(
-            self, [self, generation = m_generation] {
-                if (generation == self->m_generation)
+            self, [self, generation = generation_] {
+                if (generation == self->generation_)
                     self->reset();
             },
             Qt::QueuedConnection);
@@ -189,12 +189,12 @@ bool TableModel::stale() const
 
 int TableModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_rows;
+    return parent.isValid() ? 0 : rows_;
 }
 
 int TableModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_fields.size());
+    return parent.isValid() ? 0 : int(fields_.size());
 }
 
 QVariant TableModel::data(const QModelIndex &index, int role) const
@@ -207,7 +207,7 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
             return {};
         return rowTexts(index.row())[index.column()];
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(int(m_alignment[size_t(index.column())]));
+        return QVariant::fromValue(int(alignment_[size_t(index.column())]));
     default:
         return {};
     }
@@ -218,8 +218,8 @@ QVariant TableModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole || section < 0)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (orientation == Qt::Horizontal)
-        return size_t(section) < m_names.size() ? QVariant(m_names[size_t(section)]) : QVariant();
-    return section < m_rows ? QVariant(QString::number(section + 1)) : QVariant();
+        return size_t(section) < names_.size() ? QVariant(names_[size_t(section)]) : QVariant();
+    return section < rows_ ? QVariant(QString::number(section + 1)) : QVariant();
 }
 
 Qt::ItemFlags TableModel::flags(const QModelIndex &index) const

@@ -44,28 +44,28 @@ public:
 
     // The table shown (may be null: an empty model); resets the model.
     void setTable(const tables::Table *table);
-    const tables::Table *table() const { return m_table; }
+    const tables::Table *table() const { return table_; }
     // Re-reads the table's state: empty while it is closed.
     void reset();
 
     // Locale of the cell texts; QLocale::system() until set. Clears the cached texts.
     void setLocale(const QLocale &locale);
-    QLocale locale() const { return m_formatter.locale(); }
+    QLocale locale() const { return formatter_.locale(); }
 
     // What was found wrong with the table since the last reset(), or empty.
-    QString warning() const { return m_warning; }
+    QString warning() const { return warning_; }
 
     // The field shown in `column`, or null outside the columns.
     const tables::FieldDef *field(int column) const
     {
-        return column >= 0 && size_t(column) < m_fields.size() ? &m_fields[size_t(column)] : nullptr;
+        return column >= 0 && size_t(column) < fields_.size() ? &fields_[size_t(column)] : nullptr;
     }
 
     // Physical record (0-based) shown in `row`, or -1 outside the rows.
     int64_t recordOfRow(int row) const;
     // Deleted records left out (the only per-record memory the model holds).
-    int64_t deletedCount() const { return int64_t(m_deleted.size()); }
-    const RowCache &cache() const { return m_cache; }
+    int64_t deletedCount() const { return int64_t(deleted_.size()); }
+    const RowCache &cache() const { return cache_; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -84,21 +84,21 @@ private:
     void reportDamage(const QString &message) const;
     bool stale() const;
 
-    const tables::Table *m_table = nullptr;
-    const tables::RecordSource *m_source = nullptr;  // the open table's records, or null
-    int64_t m_sourceRecords = 0;                     // its record count when read
-    int64_t m_records = 0;                           // records shown from: [0, m_records)
-    std::vector<uint32_t> m_deleted;                 // deleted records below m_records, sorted
-    int m_rows = 0;
-    tables::FieldDefs m_fields;
-    std::vector<QString> m_names;
-    std::vector<Qt::Alignment> m_alignment;
-    ValueFormatter m_formatter;
-    mutable RowCache m_cache;
-    mutable QString m_warning;
-    mutable bool m_reported = false;
-    mutable bool m_resetQueued = false;
-    uint64_t m_generation = 0;                       // counts resets, so a late signal is dropped
+    const tables::Table *table_ = nullptr;
+    const tables::RecordSource *source_ = nullptr;  // the open table's records, or null
+    int64_t sourceRecords_ = 0;                     // its record count when read
+    int64_t records_ = 0;                           // records shown from: [0, records_)
+    std::vector<uint32_t> deleted_;                 // deleted records below records_, sorted
+    int rows_ = 0;
+    tables::FieldDefs fields_;
+    std::vector<QString> names_;
+    std::vector<Qt::Alignment> alignment_;
+    ValueFormatter formatter_;
+    mutable RowCache cache_;
+    mutable QString warning_;
+    mutable bool reported_ = false;
+    mutable bool resetQueued_ = false;
+    uint64_t generation_ = 0;                       // counts resets, so a late signal is dropped
 };
 
 } // namespace selection

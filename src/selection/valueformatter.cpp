@@ -97,11 +97,11 @@ QString bytesWord(int64_t n)
     return QStringLiteral("байт");
 }
 
-ValueFormatter::ValueFormatter(const QLocale &locale) : m_plain(locale), m_grouped(locale)
+ValueFormatter::ValueFormatter(const QLocale &locale) : plain_(locale), grouped_(locale)
 {
-    m_plain.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
-    m_grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    m_timeFormat = timeFormatOf(locale);
+    plain_.setNumberOptions(locale.numberOptions() | QLocale::OmitGroupSeparator);
+    grouped_.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    timeFormat_ = timeFormatOf(locale);
 }
 
 QString ValueFormatter::number(double value, int decimals) const
@@ -109,42 +109,42 @@ QString ValueFormatter::number(double value, int decimals) const
     if (value == 0)
         value = 0; // no "-0"
     if (!std::isfinite(value))
-        return m_plain.toString(value);
+        return plain_.toString(value);
     const double magnitude = std::fabs(value);
     const bool plain = value == 0 || (magnitude >= 1e-5 && magnitude < 1e16);
     if (!plain)
-        return m_plain.toString(value, 'g', QLocale::FloatingPointShortest);
-    QString text = m_plain.toString(value, 'f', QLocale::FloatingPointShortest);
+        return plain_.toString(value, 'g', QLocale::FloatingPointShortest);
+    QString text = plain_.toString(value, 'f', QLocale::FloatingPointShortest);
     if (decimals < 0)
         return text;
     // The stored decimals, but no digits beyond what the number really holds: 1.23456789012346
     // in a field of 18 decimals shows as 1,234567890123460000, not with the double's noise.
-    const qsizetype point = text.indexOf(m_plain.decimalPoint());
-    const qsizetype have = point < 0 ? 0 : text.size() - point - m_plain.decimalPoint().size();
+    const qsizetype point = text.indexOf(plain_.decimalPoint());
+    const qsizetype have = point < 0 ? 0 : text.size() - point - plain_.decimalPoint().size();
     if (have > decimals)
-        return m_plain.toString(value, 'f', decimals);
+        return plain_.toString(value, 'f', decimals);
     if (decimals > 0 && point < 0)
-        text += m_plain.decimalPoint();
-    return text + QString(decimals - have, m_plain.zeroDigit().at(0));
+        text += plain_.decimalPoint();
+    return text + QString(decimals - have, plain_.zeroDigit().at(0));
 }
 
 QString ValueFormatter::date(int64_t day) const
 {
     if (day < 1 || day > kLastDay)
         return QStringLiteral("(неверная дата)");
-    return m_plain.toString(QDate::fromJulianDay(day + kJulianDayOfDayZero), QLocale::ShortFormat);
+    return plain_.toString(QDate::fromJulianDay(day + kJulianDayOfDayZero), QLocale::ShortFormat);
 }
 
 QString ValueFormatter::time(int64_t ms) const
 {
     if (ms < 0 || ms >= kDayMs)
         return QStringLiteral("(неверное время)");
-    return m_plain.toString(QTime::fromMSecsSinceStartOfDay(int(ms)), m_timeFormat);
+    return plain_.toString(QTime::fromMSecsSinceStartOfDay(int(ms)), timeFormat_);
 }
 
 QString ValueFormatter::binary(const FieldDef &field, int64_t size) const
 {
-    return QStringLiteral("(%1, %2 %3)").arg(binaryKind(field.type), m_grouped.toString(qlonglong(size)), bytesWord(size));
+    return QStringLiteral("(%1, %2 %3)").arg(binaryKind(field.type), grouped_.toString(qlonglong(size)), bytesWord(size));
 }
 
 // Memo text with NUL bytes in it is not plain text (a formatted memo's layout data): its
@@ -167,11 +167,11 @@ QString ValueFormatter::format(const Value &value, const FieldDef &field) const
             return memo(value, field);
         QString text = QString::fromStdString(value.text);
         if (field.type == tables::ftBCD)
-            text.replace(u'.', m_plain.decimalPoint()).replace(u'-', m_plain.negativeSign());
+            text.replace(u'.', plain_.decimalPoint()).replace(u'-', plain_.negativeSign());
         return text;
     }
     case Value::Kind::Integer:
-        return m_plain.toString(qlonglong(value.integer));
+        return plain_.toString(qlonglong(value.integer));
     case Value::Kind::Number:
         return number(value.number, value.decimals);
     case Value::Kind::Currency:

@@ -34,7 +34,7 @@ class ValueFormatter {
 public:
     explicit ValueFormatter(const QLocale &locale = QLocale::system());
 
-    const QLocale &locale() const { return m_grouped; }
+    const QLocale &locale() const { return grouped_; }
     QString format(const tables::Value &value, const tables::FieldDef &field) const;
 
 private:
@@ -44,9 +44,9 @@ private:
     QString binary(const tables::FieldDef &field, int64_t size) const;
     QString memo(const tables::Value &value, const tables::FieldDef &field) const;
 
-    QLocale m_plain;    // numbers: no group separators
-    QLocale m_grouped;  // sizes in markers
-    QString m_timeFormat;
+    QLocale plain_;    // numbers: no group separators
+    QLocale grouped_;  // sizes in markers
+    QString timeFormat_;
 };
 
 // One cell with a formatter made for it (the model keeps one formatter instead).
