@@ -11,11 +11,11 @@ namespace report {
 class Error : public std::runtime_error {
 public:
     explicit Error(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
-    QString message() const { return m_message; }
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    QString message() const { return message_; }
 
 private:
-    QString m_message;
+    QString message_;
 };
 
 // "Файл «PATH»: WHAT" -- the common shape of a message about a file.

@@ -94,35 +94,35 @@ static std::shared_ptr<const LayoutData> emptyLayout()
 }
 
 Layout::Layout()
-    : d(emptyLayout())
+    : d_(emptyLayout())
 {
 }
 
 Layout::Layout(std::shared_ptr<const LayoutData> data)
-    : d(std::move(data))
+    : d_(std::move(data))
 {
 }
 
 int Layout::pageCount() const
 {
-    return int(d->pages.size());
+    return int(d_->pages.size());
 }
 
 PageSetup Layout::pageSetup() const
 {
-    return d->page;
+    return d_->page;
 }
 
 QString Layout::title() const
 {
-    return d->title;
+    return d_->title;
 }
 
 int Layout::bandCount(int page) const
 {
     if (page < 0 || page >= pageCount())
         return 0;
-    return int(d->bandEnd(page) - d->pages[page].firstBand);
+    return int(d_->bandEnd(page) - d_->pages[page].firstBand);
 }
 
 std::vector<PlacedBand> Layout::page(int page) const
@@ -130,7 +130,7 @@ std::vector<PlacedBand> Layout::page(int page) const
     std::vector<PlacedBand> result;
     if (page < 0 || page >= pageCount())
         return result;
-    const LayoutData &data = *d;
+    const LayoutData &data = *d_;
     const QRectF content = data.page.contentRectMm();
     quint32 text = data.pages[page].firstText;
     const quint32 end = data.bandEnd(page);
@@ -177,7 +177,7 @@ std::vector<PlacedBand> Layout::bands(int page, const QString &name) const
 
 std::size_t Layout::storageBytes() const
 {
-    const LayoutData &data = *d;
+    const LayoutData &data = *d_;
     std::size_t bytes = sizeof(LayoutData) + data.pool.capacity() * sizeof(QChar)
         + data.placed.capacity() * sizeof(BandSlot) + data.slotTexts.capacity() * sizeof(quint32)
         + data.texts.capacity() * sizeof(TextEntry) + data.pages.capacity() * sizeof(PageSlot);

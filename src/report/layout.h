@@ -61,10 +61,10 @@ public:
 
     // Bytes held by the layout's storage (for measurements).
     std::size_t storageBytes() const;
-    const LayoutData &data() const { return *d; }
+    const LayoutData &data() const { return *d_; }
 
 private:
-    std::shared_ptr<const LayoutData> d;
+    std::shared_ptr<const LayoutData> d_;
 };
 
 } // namespace report

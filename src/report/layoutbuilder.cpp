@@ -248,7 +248,7 @@ struct LayoutBuilder::Impl {
 };
 
 LayoutBuilder::LayoutBuilder(const Report &report, const QDateTime &printed, const QLocale &locale)
-    : d(std::make_unique<Impl>(report, printed, locale))
+    : d_(std::make_unique<Impl>(report, printed, locale))
 {
 }
 
@@ -256,7 +256,7 @@ LayoutBuilder::~LayoutBuilder() = default;
 
 Layout LayoutBuilder::run()
 {
-    return d->run();
+    return d_->run();
 }
 
 Layout layOut(const Report &report, const QDateTime &printed, const QLocale &locale)

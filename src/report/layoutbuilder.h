@@ -31,7 +31,7 @@ public:
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> d;
+    std::unique_ptr<Impl> d_;
 };
 
 Layout layOut(const Report &report, const QDateTime &printed = QDateTime::currentDateTime(),

@@ -15,15 +15,15 @@ public:
     explicit PageView(QWidget *parent = nullptr);
 
     void setReportLayout(const Layout &layout);
-    const Layout &reportLayout() const { return m_layout; }
+    const Layout &reportLayout() const { return layout_; }
 
-    int page() const { return m_page; }
+    int page() const { return page_; }
     void setPage(int page);     // clamped to the pages there are
 
-    ZoomMode zoomMode() const { return m_mode; }
+    ZoomMode zoomMode() const { return mode_; }
     void setZoomMode(ZoomMode mode);
     // 1.0 shows the page at its true size on the screen.
-    double zoom() const { return m_zoom; }
+    double zoom() const { return zoom_; }
     void setZoom(double zoom);  // switches to ZoomMode::Fixed
     double pixelsPerMm() const;
     // Where the page is drawn in the viewport.
@@ -52,10 +52,10 @@ private:
     void applyZoomMode();
     void updateScrollBars();
 
-    Layout m_layout;
-    int m_page = 0;
-    ZoomMode m_mode = ZoomMode::FitPage;
-    double m_zoom = 1.0;
+    Layout layout_;
+    int page_ = 0;
+    ZoomMode mode_ = ZoomMode::FitPage;
+    double zoom_ = 1.0;
 };
 
 } // namespace report

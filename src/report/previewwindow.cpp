@@ -78,31 +78,31 @@ PreviewDialogs PreviewDialogs::standard()
 
 PreviewWindow::PreviewWindow(const Layout &layout, QWidget *parent)
     : QMainWindow(parent, Qt::Window)
-    , m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
-    , m_dialogs(PreviewDialogs::standard())
+    , printer_(std::make_unique<QPrinter>(QPrinter::HighResolution))
+    , dialogs_(PreviewDialogs::standard())
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
-    m_view = new PageView(this);
-    setCentralWidget(m_view);
-    m_pageLabel = new QLabel(this);
-    m_zoomLabel = new QLabel(this);
-    statusBar()->addWidget(m_pageLabel, 1);
-    statusBar()->addPermanentWidget(m_zoomLabel);
+    view_ = new PageView(this);
+    setCentralWidget(view_);
+    pageLabel_ = new QLabel(this);
+    zoomLabel_ = new QLabel(this);
+    statusBar()->addWidget(pageLabel_, 1);
+    statusBar()->addPermanentWidget(zoomLabel_);
     createActions();
-    connect(m_view, &PageView::pageChanged, this, &PreviewWindow::updateStatus);
-    connect(m_view, &PageView::zoomChanged, this, &PreviewWindow::updateStatus);
-    connect(m_view, &PageView::pageTurnRequested, this, [this](int delta) { setPage(currentPage() + delta); });
+    connect(view_, &PageView::pageChanged, this, &PreviewWindow::updateStatus);
+    connect(view_, &PageView::zoomChanged, this, &PreviewWindow::updateStatus);
+    connect(view_, &PageView::pageTurnRequested, this, [this](int delta) { setPage(currentPage() + delta); });
 
     // One copy, one side, all pages, the first paper bin; the layout's own paper, and no margins
     // of the printer's (the report keeps its own).
-    m_printer->setCopyCount(1);
-    m_printer->setDuplex(QPrinter::DuplexNone);
-    m_printer->setPrintRange(QPrinter::AllPages);
-    m_printer->setPaperSource(QPrinter::Upper);
+    printer_->setCopyCount(1);
+    printer_->setDuplex(QPrinter::DuplexNone);
+    printer_->setPrintRange(QPrinter::AllPages);
+    printer_->setPaperSource(QPrinter::Upper);
 
     setReportLayout(layout);
     placeOnScreen(parent);
-    m_view->setFocus();
+    view_->setFocus();
 }
 
 PreviewWindow::~PreviewWindow() = default;
@@ -122,7 +122,7 @@ void PreviewWindow::createActions()
         a->setShortcutContext(Qt::WindowShortcut);
         if (slot)
             connect(a, &QAction::triggered, this, slot);
-        m_actions.append(a);
+        actions_.append(a);
         return a;
     };
     add(QStringLiteral("zoomFit"), previewIcon(PreviewIcon::ZoomFit), QStringLiteral("По размеру окна"), {}, &PreviewWindow::zoomToFit);
@@ -155,12 +155,12 @@ void PreviewWindow::createActions()
 
 QList<QAction *> PreviewWindow::toolActions() const
 {
-    return m_actions;
+    return actions_;
 }
 
 void PreviewWindow::setDialogs(const PreviewDialogs &dialogs)
 {
-    m_dialogs = dialogs;
+    dialogs_ = dialogs;
 }
 
 void PreviewWindow::placeOnScreen(const QWidget *near)
@@ -178,7 +178,7 @@ void PreviewWindow::placeOnScreen(const QWidget *near)
     for (const QWidget *bar : {static_cast<const QWidget *>(findChild<QToolBar *>()), static_cast<const QWidget *>(statusBar())})
         chrome += bar ? bar->sizeHint().height() : 0;
     const int widest = area.width() - frame.left() - frame.right();
-    const int width = std::min(widest, std::max(m_view->sizeFittingPage(height - chrome).width(), minimumSizeHint().width()));
+    const int width = std::min(widest, std::max(view_->sizeFittingPage(height - chrome).width(), minimumSizeHint().width()));
     resize(width, height);
     move(area.left() + (area.width() - width - frame.left() - frame.right()) / 2,
          area.top() + (area.height() - height - frame.top() - frame.bottom()) / 2);
@@ -186,10 +186,10 @@ void PreviewWindow::placeOnScreen(const QWidget *near)
 
 void PreviewWindow::setReportLayout(const Layout &layout)
 {
-    m_view->setReportLayout(layout);
-    m_printer->setPageLayout(layout.pageSetup().pageLayout());
-    m_printer->setFullPage(true);      // the layout keeps its own margins
-    m_printer->setDocName(layout.title());
+    view_->setReportLayout(layout);
+    printer_->setPageLayout(layout.pageSetup().pageLayout());
+    printer_->setFullPage(true);      // the layout keeps its own margins
+    printer_->setDocName(layout.title());
     setWindowTitle(layout.title().isEmpty() ? QStringLiteral("Предварительный просмотр")
                                             : QStringLiteral("Предварительный просмотр — %1").arg(layout.title()));
     updateStatus();
@@ -197,37 +197,37 @@ void PreviewWindow::setReportLayout(const Layout &layout)
 
 const Layout &PreviewWindow::reportLayout() const
 {
-    return m_view->reportLayout();
+    return view_->reportLayout();
 }
 
 int PreviewWindow::currentPage() const
 {
-    return m_view->page();
+    return view_->page();
 }
 
 double PreviewWindow::zoom() const
 {
-    return m_view->zoom();
+    return view_->zoom();
 }
 
 QString PreviewWindow::pageStatusText() const
 {
-    return m_pageLabel->text();
+    return pageLabel_->text();
 }
 
 QString PreviewWindow::zoomStatusText() const
 {
-    return m_zoomLabel->text();
+    return zoomLabel_->text();
 }
 
 void PreviewWindow::updateStatus()
 {
     const int pages = reportLayout().pageCount();
-    m_pageLabel->setText(pages == 0 ? QStringLiteral("Нет страниц")
+    pageLabel_->setText(pages == 0 ? QStringLiteral("Нет страниц")
                                     : QStringLiteral("Страница %1 из %2").arg(currentPage() + 1).arg(pages));
-    m_zoomLabel->setText(QStringLiteral("Масштаб %1%").arg(qRound(zoom() * 100)));
+    zoomLabel_->setText(QStringLiteral("Масштаб %1%").arg(qRound(zoom() * 100)));
     const bool notFirst = currentPage() > 0, notLast = currentPage() + 1 < pages;
-    for (QAction *a : std::as_const(m_actions)) {
+    for (QAction *a : std::as_const(actions_)) {
         const QString n = a->objectName();
         if (n == QLatin1String("firstPage") || n == QLatin1String("previousPage"))
             a->setEnabled(notFirst);
@@ -238,17 +238,17 @@ void PreviewWindow::updateStatus()
 
 void PreviewWindow::zoomToFit()
 {
-    m_view->setZoomMode(PageView::ZoomMode::FitPage);
+    view_->setZoomMode(PageView::ZoomMode::FitPage);
 }
 
 void PreviewWindow::zoomTo100()
 {
-    m_view->setZoom(1.0);
+    view_->setZoom(1.0);
 }
 
 void PreviewWindow::zoomToWidth()
 {
-    m_view->setZoomMode(PageView::ZoomMode::FitWidth);
+    view_->setZoomMode(PageView::ZoomMode::FitWidth);
 }
 
 void PreviewWindow::firstPage()
@@ -273,7 +273,7 @@ void PreviewWindow::lastPage()
 
 void PreviewWindow::setPage(int page)
 {
-    m_view->setPage(page);
+    view_->setPage(page);
 }
 
 void PreviewWindow::guarded(const std::function<void()> &operation)
@@ -282,9 +282,9 @@ void PreviewWindow::guarded(const std::function<void()> &operation)
     try {
         operation();
     } catch (const Error &e) {
-        m_dialogs.error(this, e.message());
+        dialogs_.error(this, e.message());
     } catch (const std::exception &e) {
-        m_dialogs.error(this, QString::fromUtf8(e.what()));
+        dialogs_.error(this, QString::fromUtf8(e.what()));
     }
 }
 
@@ -294,13 +294,13 @@ void PreviewWindow::printerSetup()
         // The page setup shows the report's own page, its margins included; the printer then
         // goes back to printing whole sheets, the report keeping its margins itself.
         const PageSetup page = reportLayout().pageSetup();
-        m_printer->setFullPage(false);
-        m_printer->setPageMargins(page.marginsMm, QPageLayout::Millimeter);
+        printer_->setFullPage(false);
+        printer_->setPageMargins(page.marginsMm, QPageLayout::Millimeter);
         const auto wholeSheets = qScopeGuard([this] {
-            m_printer->setFullPage(true);
-            m_printer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+            printer_->setFullPage(true);
+            printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
         });
-        m_dialogs.pageSetup(*m_printer, this);
+        dialogs_.pageSetup(*printer_, this);
     });
 }
 
@@ -308,13 +308,13 @@ void PreviewWindow::print()
 {
     guarded([this] {
         const Layout layout = reportLayout();
-        if (layout.pageCount() == 0 || !m_dialogs.print(*m_printer, layout.pageCount(), this))
+        if (layout.pageCount() == 0 || !dialogs_.print(*printer_, layout.pageCount(), this))
             return;
         int first = 0, last = layout.pageCount() - 1;
-        switch (m_printer->printRange()) {
+        switch (printer_->printRange()) {
         case QPrinter::PageRange:
-            first = m_printer->fromPage() - 1;
-            last = m_printer->toPage() - 1;
+            first = printer_->fromPage() - 1;
+            last = printer_->toPage() - 1;
             break;
         case QPrinter::CurrentPage:
             first = last = currentPage();
@@ -323,8 +323,8 @@ void PreviewWindow::print()
         case QPrinter::Selection:
             break;
         }
-        const int copies = m_printer->supportsMultipleCopies() ? 1 : m_printer->copyCount();
-        printPages(layout, *m_printer, first, last, copies);
+        const int copies = printer_->supportsMultipleCopies() ? 1 : printer_->copyCount();
+        printPages(layout, *printer_, first, last, copies);
     });
 }
 
@@ -336,14 +336,14 @@ void PreviewWindow::save()
         const QString suggested = (reportLayout().title().isEmpty() ? QStringLiteral("Отчёт") : reportLayout().title())
             + QLatin1Char('.') + QLatin1String(reportFileSuffix);
         QStringList filters{own, pdfFilter()};
-        for (const SaveFormat &f : m_saveFormats)
+        for (const SaveFormat &f : saveFormats_)
             filters << f.filter;
-        QString path = m_dialogs.saveFileName(this, suggested, filters, &filter);
+        QString path = dialogs_.saveFileName(this, suggested, filters, &filter);
         if (path.isEmpty())
             return;
         const QString suffix = QFileInfo(path).suffix().toLower();
         // The structure formats, named by the file's suffix or else by the filter chosen.
-        for (const SaveFormat &f : m_saveFormats) {
+        for (const SaveFormat &f : saveFormats_) {
             if (suffix == f.suffix || (suffix.isEmpty() && filter == f.filter)) {
                 f.write(suffix.isEmpty() ? path + QLatin1Char('.') + f.suffix : path);
                 return;
@@ -362,7 +362,7 @@ void PreviewWindow::save()
 void PreviewWindow::load()
 {
     guarded([this] {
-        const QString path = m_dialogs.openFileName(this, {reportFileFilter()});
+        const QString path = dialogs_.openFileName(this, {reportFileFilter()});
         if (path.isEmpty())
             return;
         setReportLayout(loadReportFile(path));
@@ -373,8 +373,8 @@ void PreviewWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     // Once on screen the frame's real size is known: the first placement is made again with it.
-    if (!m_placedShown && !event->spontaneous()) {
-        m_placedShown = true;
+    if (!placedShown_ && !event->spontaneous()) {
+        placedShown_ = true;
         QMetaObject::invokeMethod(this, [this] { placeOnScreen(parentWidget()); }, Qt::QueuedConnection);
     }
 }

@@ -45,14 +45,14 @@ public:
     // without it), as high as that area with the page fitting its height and no wider than it,
     // and centres it there. The constructor does it near its parent.
     void placeOnScreen(const QWidget *near);
-    void setSaveFormats(const QList<SaveFormat> &formats) { m_saveFormats = formats; }
+    void setSaveFormats(const QList<SaveFormat> &formats) { saveFormats_ = formats; }
     void setReportLayout(const Layout &layout);
     const Layout &reportLayout() const;
 
     int currentPage() const;        // from 0
     double zoom() const;            // 1.0 = true size
-    PageView *pageView() const { return m_view; }
-    QPrinter &printer() { return *m_printer; }
+    PageView *pageView() const { return view_; }
+    QPrinter &printer() { return *printer_; }
     QString pageStatusText() const;
     QString zoomStatusText() const;
 
@@ -85,14 +85,14 @@ private:
     void updateStatus();
     void guarded(const std::function<void()> &operation);
 
-    PageView *m_view = nullptr;
-    std::unique_ptr<QPrinter> m_printer;
-    PreviewDialogs m_dialogs;
-    QList<SaveFormat> m_saveFormats;
-    QList<QAction *> m_actions;
-    QLabel *m_pageLabel = nullptr;
-    QLabel *m_zoomLabel = nullptr;
-    bool m_placedShown = false;     // placed again after the first show
+    PageView *view_ = nullptr;
+    std::unique_ptr<QPrinter> printer_;
+    PreviewDialogs dialogs_;
+    QList<SaveFormat> saveFormats_;
+    QList<QAction *> actions_;
+    QLabel *pageLabel_ = nullptr;
+    QLabel *zoomLabel_ = nullptr;
+    bool placedShown_ = false;     // placed again after the first show
 };
 
 // Shows the window and returns once it has been closed or destroyed; the other windows of the

@@ -4,12 +4,12 @@ namespace report {
 
 Band *Report::addBand(BandKind kind, const QString &name, double heightMm)
 {
-    return m_bands.emplace_back(std::make_unique<Band>(kind, name, heightMm)).get();
+    return bands_.emplace_back(std::make_unique<Band>(kind, name, heightMm)).get();
 }
 
 Band *Report::band(BandKind kind) const
 {
-    for (const auto &b : m_bands)
+    for (const auto &b : bands_)
         if (b->kind == kind)
             return b.get();
     return nullptr;
@@ -17,7 +17,7 @@ Band *Report::band(BandKind kind) const
 
 Band *Report::band(const QString &name) const
 {
-    for (const auto &b : m_bands)
+    for (const auto &b : bands_)
         if (b->name == name)
             return b.get();
     return nullptr;

@@ -31,14 +31,14 @@ public:
     // Adds a band; the report owns it and it stays at its address for the report's life.
     Band *addBand(BandKind kind, const QString &name, double heightMm);
     // The bands in the order they were added.
-    const std::vector<std::unique_ptr<Band>> &bands() const { return m_bands; }
+    const std::vector<std::unique_ptr<Band>> &bands() const { return bands_; }
     // The first band of a kind, or null.
     Band *band(BandKind kind) const;
     // The band with that name, or null.
     Band *band(const QString &name) const;
 
 private:
-    std::vector<std::unique_ptr<Band>> m_bands;
+    std::vector<std::unique_ptr<Band>> bands_;
 };
 
 } // namespace report

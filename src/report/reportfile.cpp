@@ -109,16 +109,16 @@ struct Damaged {
 
 class Reader {
 public:
-    Reader(const char *data, qsizetype size) : m_data(data), m_size(size) {}
+    Reader(const char *data, qsizetype size) : data_(data), size_(size) {}
 
-    qsizetype left() const { return m_size - m_pos; }
-    bool atEnd() const { return m_pos == m_size; }
+    qsizetype left() const { return size_ - pos_; }
+    bool atEnd() const { return pos_ == size_; }
 
     template <typename T> T get()
     {
         need(sizeof(T));
-        const T v = qFromLittleEndian<T>(m_data + m_pos);
-        m_pos += sizeof(T);
+        const T v = qFromLittleEndian<T>(data_ + pos_);
+        pos_ += sizeof(T);
         return v;
     }
     quint8 u8() { return get<quint8>(); }
@@ -142,8 +142,8 @@ public:
     {
         const quint32 n = u32();
         need(n);
-        const QString s = QString::fromUtf8(m_data + m_pos, n);
-        m_pos += n;
+        const QString s = QString::fromUtf8(data_ + pos_, n);
+        pos_ += n;
         return s;
     }
     // A count of records of at least minSize bytes each: no more than the bytes left can hold.
@@ -169,9 +169,9 @@ private:
             throw Damaged{QStringLiteral("данные кончаются раньше, чем положено")};
     }
 
-    const char *m_data;
-    qsizetype m_size;
-    qsizetype m_pos = 0;
+    const char *data_;
+    qsizetype size_;
+    qsizetype pos_ = 0;
 };
 
 // Smallest encoded sizes, for the count checks.

@@ -6,22 +6,22 @@ namespace report {
 
 void TableDataSet::first()
 {
-    m_table.First();
+    table_.First();
 }
 
 void TableDataSet::next()
 {
-    m_table.Next();
+    table_.Next();
 }
 
 bool TableDataSet::eof() const
 {
-    return m_table.Eof();
+    return table_.Eof();
 }
 
 QString TableDataSet::fieldText(const QString &column) const
 {
-    return QString::fromStdString(m_table.fieldAsString(column.toStdString()));
+    return QString::fromStdString(table_.fieldAsString(column.toStdString()));
 }
 
 } // namespace report

@@ -12,7 +12,7 @@ class TableDataSet : public DataSet {
 public:
     // The table must stay open while the report runs; its master-detail link, if any, stays
     // the table engine's business.
-    explicit TableDataSet(tables::Table &table) : m_table(table) {}
+    explicit TableDataSet(tables::Table &table) : table_(table) {}
 
     void first() override;
     void next() override;
@@ -21,7 +21,7 @@ public:
     QString fieldText(const QString &column) const override;
 
 private:
-    tables::Table &m_table;
+    tables::Table &table_;
 };
 
 } // namespace report

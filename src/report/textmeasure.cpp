@@ -20,23 +20,23 @@ QString withoutTrailingSpace(QStringView s)
 } // namespace
 
 TextMeasurer::TextMeasurer(const std::vector<FontDef> &fonts)
-    : m_device(1, 1, QImage::Format_ARGB32)
+    : device_(1, 1, QImage::Format_ARGB32)
 {
     const int dotsPerMeter = qRound(referenceDpi / 0.0254);
-    m_device.setDotsPerMeterX(dotsPerMeter);
-    m_device.setDotsPerMeterY(dotsPerMeter);
-    m_fonts.reserve(fonts.size());
-    m_metrics.reserve(fonts.size());
+    device_.setDotsPerMeterX(dotsPerMeter);
+    device_.setDotsPerMeterY(dotsPerMeter);
+    fonts_.reserve(fonts.size());
+    metrics_.reserve(fonts.size());
     for (const FontDef &def : fonts) {
-        m_fonts.push_back(def.toQFont());
-        m_metrics.emplace_back(m_fonts.back(), &m_device);
+        fonts_.push_back(def.toQFont());
+        metrics_.emplace_back(fonts_.back(), &device_);
     }
 }
 
 TextMeasurer::Fitted TextMeasurer::fitOneLine(int font, const QString &text, double availableMm) const
 {
     availableMm = std::max(0.0, availableMm);
-    const QFontMetricsF &fm = m_metrics[font];
+    const QFontMetricsF &fm = metrics_[font];
     QString line = text;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
     if (fm.horizontalAdvance(line) * mmPerPixel > availableMm + tolerance)
@@ -50,7 +50,7 @@ TextMeasurer::Fitted TextMeasurer::fit(int font, const QString &text, double ava
     availableMm = std::max(0.0, availableMm);
     if (text.isEmpty())
         return {};
-    const QFontMetricsF &fm = m_metrics[font];
+    const QFontMetricsF &fm = metrics_[font];
     const bool multiLine = text.contains(QLatin1Char('\n'));
     if (!multiLine) {
         const double width = fm.horizontalAdvance(text) * mmPerPixel;
@@ -66,7 +66,7 @@ TextMeasurer::Fitted TextMeasurer::fit(int font, const QString &text, double ava
     int lines = 0;
     const QStringList paragraphs = text.split(QLatin1Char('\n'));
     for (const QString &paragraph : paragraphs) {
-        QTextLayout layout(paragraph, m_fonts[font], &m_device);
+        QTextLayout layout(paragraph, fonts_[font], &device_);
         layout.setTextOption(option);
         layout.beginLayout();
         bool full = false;

@@ -29,9 +29,9 @@ public:
     Fitted fitOneLine(int font, const QString &text, double availableMm) const;
 
 private:
-    QImage m_device;
-    std::vector<QFont> m_fonts;
-    std::vector<QFontMetricsF> m_metrics;
+    QImage device_;
+    std::vector<QFont> fonts_;
+    std::vector<QFontMetricsF> metrics_;
 };
 
 } // namespace report
