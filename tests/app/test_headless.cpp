@@ -17,9 +17,9 @@ private slots:
     // Each test in a fresh working folder of its own.
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        QDir::setCurrent(m_dir->path());
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        QDir::setCurrent(dir_->path());
     }
 
     void exportsTheReportOfThePickedTables()
@@ -61,7 +61,7 @@ private slots:
     void cleanup()
     {
         QDir::setCurrent(QDir::tempPath());
-        m_dir.reset();
+        dir_.reset();
     }
 
 private:
@@ -75,7 +75,7 @@ private:
         }
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> dir_;
 };
 
 QTEST_MAIN(HeadlessTest)

@@ -38,35 +38,35 @@ class FakeDataSet : public report::DataSet {
 public:
     std::vector<Row> rows;
 
-    void first() override { m_pos = 0; ++firstCalls; }
-    void next() override { ++m_pos; }
-    bool eof() const override { return m_pos >= rows.size(); }
+    void first() override { pos_ = 0; ++firstCalls; }
+    void next() override { ++pos_; }
+    bool eof() const override { return pos_ >= rows.size(); }
     QString fieldText(const QString &column) const override
     {
-        const auto it = rows.at(m_pos).find(column);
-        return it == rows.at(m_pos).end() ? QString() : it->second;
+        const auto it = rows.at(pos_).find(column);
+        return it == rows.at(pos_).end() ? QString() : it->second;
     }
-    std::size_t position() const { return m_pos; }
+    std::size_t position() const { return pos_; }
     int firstCalls = 0;
 
 private:
-    std::size_t m_pos = 0;
+    std::size_t pos_ = 0;
 };
 
 class LinkedDataSet : public report::DataSet {
 public:
     LinkedDataSet(const FakeDataSet &master, const QString &masterKey, const QString &key)
-        : m_master(master), m_masterKey(masterKey), m_key(key) {}
+        : master_(master), masterKey_(masterKey), key_(key) {}
 
     std::vector<Row> rows;      // all rows, of every master row
 
-    void first() override { follow(); m_pos = 0; }
-    void next() override { follow(); ++m_pos; }
-    bool eof() const override { follow(); return m_pos >= m_view.size(); }
+    void first() override { follow(); pos_ = 0; }
+    void next() override { follow(); ++pos_; }
+    bool eof() const override { follow(); return pos_ >= view_.size(); }
     QString fieldText(const QString &column) const override
     {
         follow();
-        const Row &row = rows.at(m_view.at(m_pos));
+        const Row &row = rows.at(view_.at(pos_));
         const auto it = row.find(column);
         return it == row.end() ? QString() : it->second;
     }
@@ -75,32 +75,32 @@ private:
     // After the master has moved, the view holds the rows of its current row.
     void follow() const
     {
-        const std::size_t at = m_master.eof() ? std::size_t(-1) : m_master.position();
-        if (at == m_followed)
+        const std::size_t at = master_.eof() ? std::size_t(-1) : master_.position();
+        if (at == followed_)
             return;
-        m_followed = at;
-        m_view.clear();
-        m_pos = 0;
-        if (m_master.eof())
+        followed_ = at;
+        view_.clear();
+        pos_ = 0;
+        if (master_.eof())
             return;
-        if (m_indexed != rows.size()) {
-            m_index.clear();
+        if (indexed_ != rows.size()) {
+            index_.clear();
             for (std::size_t i = 0; i < rows.size(); ++i)
-                m_index[rows[i].at(m_key)].push_back(i);
-            m_indexed = rows.size();
+                index_[rows[i].at(key_)].push_back(i);
+            indexed_ = rows.size();
         }
-        const auto found = m_index.find(m_master.fieldText(m_masterKey));
-        if (found != m_index.end())
-            m_view = found->second;
+        const auto found = index_.find(master_.fieldText(masterKey_));
+        if (found != index_.end())
+            view_ = found->second;
     }
 
-    const FakeDataSet &m_master;
-    QString m_masterKey, m_key;
-    mutable std::map<QString, std::vector<std::size_t>> m_index;   // key -> rows, in stored order
-    mutable std::size_t m_indexed = std::size_t(-1);
-    mutable std::vector<std::size_t> m_view;
-    mutable std::size_t m_followed = std::size_t(-2);
-    mutable std::size_t m_pos = 0;
+    const FakeDataSet &master_;
+    QString masterKey_, key_;
+    mutable std::map<QString, std::vector<std::size_t>> index_;   // key -> rows, in stored order
+    mutable std::size_t indexed_ = std::size_t(-1);
+    mutable std::vector<std::size_t> view_;
+    mutable std::size_t followed_ = std::size_t(-2);
+    mutable std::size_t pos_ = 0;
 };
 
 struct FieldRow {

@@ -74,13 +74,13 @@ class PreviewTest : public QObject {
 private slots:
     void initTestCase()
     {
-        m_layout = catalogueOf(12, 10);     // 5 pages
-        QCOMPARE(m_layout.pageCount(), 5);
+        layout_ = catalogueOf(12, 10);     // 5 pages
+        QCOMPARE(layout_.pageCount(), 5);
     }
 
     void toolBarInOrderWithIconsAndRussianTips()
     {
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         const QStringList tips = {"По размеру окна", "Масштаб 100%", "По ширине страницы", "Первая страница",
                                   "Предыдущая страница", "Следующая страница", "Последняя страница",
                                   "Настройка принтера", "Печать", "Сохранить", "Открыть", "Закрыть"};
@@ -111,7 +111,7 @@ private slots:
     {
         QFETCH(QKeyCombination, key);
         QFETCH(int, expectedPage);
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         w.setDialogs(unexpectedDialogs());
         QSignalSpy closed(&w, &PreviewWindow::closed);
         w.show();
@@ -129,7 +129,7 @@ private slots:
 
     void statusLineShowsPageAndZoom()
     {
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         w.show();
         QCOMPARE(w.pageStatusText(), QStringLiteral("Страница 1 из 5"));
         w.nextPage();
@@ -144,7 +144,7 @@ private slots:
 
     void zoomModes()
     {
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         w.resize(800, 700);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -183,7 +183,7 @@ private slots:
         QFETCH(QString, written);
         QFETCH(bool, pdf);
         QTemporaryDir dir;
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         PreviewDialogs d = unexpectedDialogs();
         QStringList offered;
         d.saveFileName = [&](QWidget *, const QString &, const QStringList &filters, QString *filter) {
@@ -207,7 +207,7 @@ private slots:
     void saveInFurtherFormats()
     {
         QTemporaryDir dir;
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         QStringList written;
         w.setSaveFormats({{QStringLiteral("Структура: JSON (*.json)"), QStringLiteral("json"),
                            [&](const QString &path) { written << QStringLiteral("json ") + path; }},
@@ -248,7 +248,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("один.zrep"));
         saveReportFile(catalogueOf(1, 2), path);
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         PreviewDialogs d = unexpectedDialogs();
         d.openFileName = [&](QWidget *, const QStringList &filters) {
             return filters == QStringList{reportFileFilter()} ? path : QString();
@@ -269,7 +269,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("Not a report at all");
         f.close();
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         PreviewDialogs d = unexpectedDialogs();
         d.openFileName = [&](QWidget *, const QStringList &) { return path; };
         QStringList errors;
@@ -282,7 +282,7 @@ private slots:
 
     void printerStartsWithOneCopyAllPagesNoDuplex()
     {
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         QPrinter &p = w.printer();
         QCOMPARE(p.copyCount(), 1);
         QCOMPARE(p.duplex(), QPrinter::DuplexNone);
@@ -316,7 +316,7 @@ private slots:
     {
         if (!QPrinterInfo::availablePrinterNames().isEmpty())
             QSKIP("a printer is installed here");
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         w.show();
         QStringList shown;
         QTimer closer;
@@ -367,7 +367,7 @@ private slots:
         QFETCH(QList<int>, printed);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("printed.pdf"));
-        PreviewWindow w(m_layout);
+        PreviewWindow w(layout_);
         for (int i = 0; i < shown; ++i)
             w.nextPage();
         QCOMPARE(w.currentPage(), shown);
@@ -406,7 +406,7 @@ private slots:
                 QMetaObject::invokeMethod(p, "close", Qt::QueuedConnection);
             }
         });
-        preview(m_layout, &main);
+        preview(layout_, &main);
         QVERIFY(seen);
         QCOMPARE(clicks, 1);
         for (QWidget *top : QApplication::topLevelWidgets())
@@ -420,7 +420,7 @@ private slots:
         QWidget main;
         main.setGeometry(10, 10, 300, 200);
         main.show();
-        PreviewWindow w(m_layout, &main);
+        PreviewWindow w(layout_, &main);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTest::qWait(50);
@@ -454,7 +454,7 @@ private slots:
     }
 
 private:
-    Layout m_layout;
+    Layout layout_;
 };
 
 QTEST_MAIN(PreviewTest)
