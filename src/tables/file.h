@@ -26,7 +26,6 @@ public:
     File(const File &) = delete;
     File &operator=(const File &) = delete;
 
-    bool isOpen() const { return handle_ != kClosed; }
     const std::string &path() const { return path_; }
     int64_t size() const;
     // The size the file had when it was opened (no system call).

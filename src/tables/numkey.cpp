@@ -1,6 +1,7 @@
 #include "numkey.h"
 
 #include <cctype>
+#include <string>
 
 namespace tables::numkey {
 
@@ -79,11 +80,6 @@ Key fromText(std::string_view text)
     return k;
 }
 
-Key fromInteger(int64_t value)
-{
-    return fromText(std::to_string(value));
-}
-
 int compare(const Key &a, const Key &b)
 {
     // Sign class: negative -1, zero 0, positive 1.
@@ -101,38 +97,6 @@ int compare(const Key &a, const Key &b)
             if (a[i] != b[i])
                 r = a[i] < b[i] ? -1 : 1;
     return ca < 0 ? -r : r;
-}
-
-bool valid(const Key &k)
-{
-    if ((k[1] & 3) != 1)
-        return false;
-    for (int i = 2; i < 12; ++i)
-        if ((k[i] >> 4) > 9 || (k[i] & 15) > 9)
-            return false;
-    return true;
-}
-
-std::string toText(const Key &k)
-{
-    if (isZero(k))
-        return "0";
-    std::string digits;
-    for (int i = 2; i < 12; ++i) {
-        digits += char('0' + (k[i] >> 4));
-        digits += char('0' + (k[i] & 15));
-    }
-    size_t last = digits.find_last_not_of('0');
-    digits = digits.substr(0, last + 1);
-    int e = int(k[0]) - 0x34;
-    std::string out = (k[1] & 0x80) ? "-" : "";
-    if (e <= 0)
-        out += "0." + std::string(size_t(-e), '0') + digits;
-    else if (size_t(e) >= digits.size())
-        out += digits + std::string(size_t(e) - digits.size(), '0');
-    else
-        out += digits.substr(0, size_t(e)) + "." + digits.substr(size_t(e));
-    return out;
 }
 
 } // namespace tables::numkey

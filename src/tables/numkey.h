@@ -9,7 +9,6 @@
 // look at it when reading: keys compare by sign, exponent and digits.
 #include <array>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace tables::numkey {
@@ -18,12 +17,7 @@ using Key = std::array<uint8_t, 12>;
 
 // The key of a numeric field's text ("   10", "-1.50", blanks = zero). Digits beyond 20 are cut.
 Key fromText(std::string_view text);
-Key fromInteger(int64_t value);
 // -1, 0, 1 as a < b, a == b, a > b in numeric order.
 int compare(const Key &a, const Key &b);
-// True when the bytes are a well-formed key (digits are decimal, low bits of byte 1 are 01).
-bool valid(const Key &k);
-// The value as text ("10", "-0.05"), for messages and tests.
-std::string toText(const Key &k);
 
 } // namespace tables::numkey

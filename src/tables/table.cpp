@@ -481,25 +481,6 @@ int64_t Table::recordNumber() const
     return open_ && open_->current >= 0 ? open_->current + 1 : 0;
 }
 
-int64_t Table::visibleCount() const
-{
-    if (!open_)
-        return 0;
-    ensureView();
-    if (!open_->indexed) {
-        // Record order: build the list of live records once.
-        open_->view.clear();
-        for (int64_t r = 0; r < open_->source->recordCount(); ++r)
-            if (!open_->source->isDeleted(r))
-                open_->view.push_back(r);
-        return int64_t(open_->view.size());
-    }
-    int64_t n = 0;
-    for (int64_t r : open_->view)
-        n += open_->source->isDeleted(r) ? 0 : 1;
-    return n;
-}
-
 const RecordSource *Table::source() const
 {
     return open_ ? open_->source.get() : nullptr;

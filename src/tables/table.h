@@ -92,7 +92,6 @@ public:
     // numbers in general format: 10, not 10.00; empty for an empty value).
     std::string fieldAsString(const std::string &field) const;
     int64_t recordNumber() const;        // 1-based physical record of the current row, 0 at the end
-    int64_t visibleCount() const;        // rows the cursor walks (after deletion filter and link)
 
     // Read access for the grid; null while closed.
     const RecordSource *source() const;

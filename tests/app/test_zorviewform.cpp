@@ -34,6 +34,17 @@
 
 namespace {
 
+// Records of an open table not marked deleted: for a table that follows no master, the rows
+// its cursor walks. 0 while closed.
+int liveRecords(const tables::Table &table)
+{
+    const tables::RecordSource *source = table.source();
+    int live = 0;
+    for (int64_t r = 0; source && r < source->recordCount(); ++r)
+        live += source->isDeleted(r) ? 0 : 1;
+    return live;
+}
+
 // Answers the window's dialogs from a script and keeps what the window showed.
 class ScriptedDialogs final : public app::Dialogs {
 public:
@@ -730,7 +741,7 @@ private slots:
         form.Button3->click();
 
         QCOMPARE(dialogs.errors.size(), errors);
-        QCOMPARE(form.MainData.visibleCount(), tables);
+        QCOMPARE(liveRecords(form.MainData), tables);
         // A build that went through ends in the preview; a failed one does not.
         QCOMPARE(dialogs.previews.size(), errors ? 0 : 1);
     }
@@ -745,12 +756,12 @@ private slots:
         dialogs.whilePreviewing = [&] {
             form.Button3->click();
             QCOMPARE(dialogs.closed, 1);
-            QCOMPARE(form.MainData.visibleCount(), 1);  // the shown catalogue was not touched
+            QCOMPARE(liveRecords(form.MainData), 1);  // the shown catalogue was not touched
         };
         form.Button3->click();
         QCOMPARE(dialogs.previews.size(), 2);
         QCOMPARE(dialogs.deepest, 1);
-        QCOMPARE(form.MainData.visibleCount(), 1);
+        QCOMPARE(liveRecords(form.MainData), 1);
     }
 
     // With Data/ or one of its tables missing: the messages, then the end without the window.

@@ -22,11 +22,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A numeric key's value as text ("10", "-0.05"), read back from its packed decimal digits.
 std::string keyText(const std::string &k)
 {
-    numkey::Key n;
-    std::copy(k.begin(), k.end(), n.begin());
-    return numkey::toText(n);
+    numkey::Key n{};
+    std::copy_n(k.begin(), std::min(k.size(), n.size()), n.begin());
+    bool zero = true;
+    std::string digits;
+    for (size_t i = 2; i < n.size(); ++i) {
+        zero = zero && n[i] == 0;
+        digits += char('0' + (n[i] >> 4));
+        digits += char('0' + (n[i] & 15));
+    }
+    if (zero)
+        return "0";
+    digits.erase(digits.find_last_not_of('0') + 1);
+    const int e = int(n[0]) - 0x34;
+    std::string out = (n[1] & 0x80) ? "-" : "";
+    if (e <= 0)
+        out += "0." + std::string(size_t(-e), '0') + digits;
+    else if (size_t(e) >= digits.size())
+        out += digits + std::string(size_t(e) - digits.size(), '0');
+    else
+        out += digits.substr(0, size_t(e)) + "." + digits.substr(size_t(e));
+    return out;
 }
 
 // The walk the other implementation printed: "key 1 recno 2 (deleted)".
