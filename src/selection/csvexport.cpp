@@ -172,13 +172,6 @@ bool appendNeutral(std::string &out, const Value &value)
     return false;
 }
 
-std::string neutralText(const Value &value)
-{
-    std::string out;
-    appendNeutral(out, value);
-    return out;
-}
-
 namespace {
 
 bool needsQuotes(std::string_view text)

@@ -41,7 +41,6 @@ namespace selection {
 // Appends the neutral text of `value` to `out` (UTF-8). False when the value could not be
 // given (Missing, a date out of range): `out` then gets nothing.
 bool appendNeutral(std::string &out, const tables::Value &value);
-std::string neutralText(const tables::Value &value);
 
 // Appends `text` as one CSV field (RFC 4180): quoted when it holds a comma, a quote, a CR or
 // an LF, or begins or ends with a blank; quotes inside doubled.

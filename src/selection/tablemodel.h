@@ -63,8 +63,6 @@ public:
 
     // Physical record (0-based) shown in `row`, or -1 outside the rows.
     int64_t recordOfRow(int row) const;
-    // Deleted records left out (the only per-record memory the model holds).
-    int64_t deletedCount() const { return int64_t(deleted_.size()); }
     const RowCache &cache() const { return cache_; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -88,7 +86,8 @@ private:
     const tables::RecordSource *source_ = nullptr;  // the open table's records, or null
     int64_t sourceRecords_ = 0;                     // its record count when read
     int64_t records_ = 0;                           // records shown from: [0, records_)
-    std::vector<uint32_t> deleted_;                 // deleted records below records_, sorted
+    std::vector<uint32_t> deleted_;                 // deleted records below records_, sorted: the
+                                                    // only per-record memory the model holds
     int rows_ = 0;
     tables::FieldDefs fields_;
     std::vector<QString> names_;

@@ -194,11 +194,6 @@ QString ValueFormatter::format(const Value &value, const FieldDef &field) const
     return {};
 }
 
-QString formatValue(const Value &value, const FieldDef &field, const QLocale &locale)
-{
-    return ValueFormatter(locale).format(value, field);
-}
-
 int displayWidth(const FieldDef &field)
 {
     switch (field.type) {

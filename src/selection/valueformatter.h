@@ -49,10 +49,6 @@ private:
     QString timeFormat_;
 };
 
-// One cell with a formatter made for it (the model keeps one formatter instead).
-QString formatValue(const tables::Value &value, const tables::FieldDef &field,
-                    const QLocale &locale = QLocale::system());
-
 // Numbers right, everything else left, as data grids align them.
 Qt::Alignment alignmentOf(const tables::FieldDef &field);
 

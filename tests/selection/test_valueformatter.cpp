@@ -166,7 +166,7 @@ private slots:
         if (file.isEmpty()) {
             tables::FieldDef def;
             def.type = tables::FieldType(type);
-            QCOMPARE(selection::formatValue(value, def, loc), shown);
+            QCOMPARE(selection::ValueFormatter(loc).format(value, def), shown);
             return;
         }
         const QString path = kFixtures + u'/' + file;
