@@ -6,14 +6,6 @@
 
 namespace report {
 
-const PlacedElement *PlacedBand::element(const QString &name) const
-{
-    for (const PlacedElement &e : elements)
-        if (e.name == name)
-            return &e;
-    return nullptr;
-}
-
 quint32 LayoutData::bandEnd(int page) const
 {
     return page + 1 < int(pages.size()) ? pages[page + 1].firstBand : quint32(placed.size());
@@ -118,13 +110,6 @@ QString Layout::title() const
     return d_->title;
 }
 
-int Layout::bandCount(int page) const
-{
-    if (page < 0 || page >= pageCount())
-        return 0;
-    return int(d_->bandEnd(page) - d_->pages[page].firstBand);
-}
-
 std::vector<PlacedBand> Layout::page(int page) const
 {
     std::vector<PlacedBand> result;
@@ -163,27 +148,6 @@ std::vector<PlacedBand> Layout::page(int page) const
         }
     }
     return result;
-}
-
-std::vector<PlacedBand> Layout::bands(int page, const QString &name) const
-{
-    std::vector<PlacedBand> all = this->page(page);
-    std::vector<PlacedBand> result;
-    for (PlacedBand &b : all)
-        if (b.name == name)
-            result.push_back(std::move(b));
-    return result;
-}
-
-std::size_t Layout::storageBytes() const
-{
-    const LayoutData &data = *d_;
-    std::size_t bytes = sizeof(LayoutData) + data.pool.capacity() * sizeof(QChar)
-        + data.placed.capacity() * sizeof(BandSlot) + data.slotTexts.capacity() * sizeof(quint32)
-        + data.texts.capacity() * sizeof(TextEntry) + data.pages.capacity() * sizeof(PageSlot);
-    for (const BandTemplate &t : data.templates)
-        bytes += sizeof(BandTemplate) + t.elements.capacity() * sizeof(ElementTemplate);
-    return bytes;
 }
 
 } // namespace report

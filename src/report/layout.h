@@ -40,9 +40,6 @@ struct PlacedBand {
     Frame frame;
     QColor color;
     std::vector<PlacedElement> elements;
-
-    // The element of that name, or null.
-    const PlacedElement *element(const QString &name) const;
 };
 
 class Layout {
@@ -54,13 +51,8 @@ public:
     PageSetup pageSetup() const;
     QString title() const;
     // Pages are numbered from 0 here; the page numbers printed on them start at 1.
-    int bandCount(int page) const;
     std::vector<PlacedBand> page(int page) const;
-    // The placed bands of a page with that name, in order (a convenience for checks).
-    std::vector<PlacedBand> bands(int page, const QString &name) const;
 
-    // Bytes held by the layout's storage (for measurements).
-    std::size_t storageBytes() const;
     const LayoutData &data() const { return *d_; }
 
 private:

@@ -1,6 +1,7 @@
 // The catalogue report QuickRep1: its bands, positions (mm on the laid-out pages), fonts,
 // frames and texts, for the catalogues that matter.
 #include "fakedataset.h"
+#include "layoutchecks.h"
 
 #include "report/cataloguereport.h"
 #include "report/formats.h"
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 using namespace report;
+using reporttest::bandsNamed;
+using reporttest::elementNamed;
 using reporttest::FakeCatalogue;
 
 namespace {
@@ -41,7 +44,7 @@ void expectBands(const Layout &layout, int page, const std::vector<Expected> &ex
 
 void expectAt(const PlacedBand &band, const char *element, double left, double top)
 {
-    const PlacedElement *e = band.element(QString::fromUtf8(element));
+    const PlacedElement *e = elementNamed(band, QString::fromUtf8(element));
     ASSERT_NE(e, nullptr) << element;
     EXPECT_NEAR(e->rectMm.left(), band.rectMm.left() + left, eps) << element;
     EXPECT_NEAR(e->rectMm.top(), band.rectMm.top() + top, eps) << element;
@@ -52,7 +55,7 @@ void expectAt(const PlacedBand &band, const char *element, double left, double t
 
 QString textOf(const PlacedBand &band, const char *element)
 {
-    return band.element(QString::fromUtf8(element))->text;
+    return elementNamed(band, QString::fromUtf8(element))->text;
 }
 
 FontDef arial10(bool bold, bool italic, bool underline)
@@ -116,7 +119,7 @@ TEST(CatalogueReport, OneTableOfThreeFields)
         SCOPED_TRACE(e.name);
         expectAt(detail, e.name, e.left, e.top);
         EXPECT_EQ(textOf(detail, e.name), QString::fromUtf8(e.text));
-        EXPECT_EQ(detail.element(QString::fromUtf8(e.name))->font, e.font);
+        EXPECT_EQ(elementNamed(detail, QString::fromUtf8(e.name))->font, e.font);
     }
 
     // Field lines inside the box's side lines, under the headings.
@@ -134,10 +137,10 @@ TEST(CatalogueReport, OneTableOfThreeFields)
         EXPECT_EQ(textOf(row, "QRDBText6"), QString::fromUtf8(sizes[i]));    // as given: 10, not 10.00
         for (const PlacedElement &e : row.elements)
             EXPECT_EQ(e.font, FontDef());
-        EXPECT_NEAR(row.element(QStringLiteral("QRDBText3"))->rectMm.left(),
-                    detail.element(QStringLiteral("QRLabel4"))->rectMm.left(), eps);
-        EXPECT_NEAR(row.element(QStringLiteral("QRDBText6"))->rectMm.left(),
-                    detail.element(QStringLiteral("QRLabel6"))->rectMm.left(), eps);
+        EXPECT_NEAR(elementNamed(row, QStringLiteral("QRDBText3"))->rectMm.left(),
+                    elementNamed(detail, QStringLiteral("QRLabel4"))->rectMm.left(), eps);
+        EXPECT_NEAR(elementNamed(row, QStringLiteral("QRDBText6"))->rectMm.left(),
+                    elementNamed(detail, QStringLiteral("QRLabel6"))->rectMm.left(), eps);
     }
 
     // The closing line, then the gap with a line on top.
@@ -169,7 +172,7 @@ TEST(CatalogueReport, OneTableOfThreeFields)
         SCOPED_TRACE(e.name);
         expectAt(footer, e.name, e.left, e.top);
         EXPECT_EQ(textOf(footer, e.name), e.text);      // whole: the credit and contact lines fit
-        EXPECT_EQ(footer.element(QString::fromUtf8(e.name))->font, e.font);
+        EXPECT_EQ(elementNamed(footer, QString::fromUtf8(e.name))->font, e.font);
     }
 }
 
@@ -187,7 +190,7 @@ TEST(CatalogueReport, LongFolderAndFileNameAreShortenedInTheMiddle)
     c.addTable(name, folder, {});
     c.addTable(QStringLiteral("SHORT.DB"), shortFolder, {});
     const Layout layout = catalogueLayout(c);
-    const std::vector<PlacedBand> boxes = layout.bands(0, QStringLiteral("QRBand4"));
+    const std::vector<PlacedBand> boxes = bandsNamed(layout, 0, QStringLiteral("QRBand4"));
     ASSERT_EQ(boxes.size(), 2u);
 
     const struct {
@@ -199,7 +202,7 @@ TEST(CatalogueReport, LongFolderAndFileNameAreShortenedInTheMiddle)
     };
     for (const auto &e : cut) {
         SCOPED_TRACE(e.element);
-        const PlacedElement *placed = boxes[0].element(QString::fromUtf8(e.element));
+        const PlacedElement *placed = elementNamed(boxes[0], QString::fromUtf8(e.element));
         ASSERT_NE(placed, nullptr);
         EXPECT_FALSE(placed->text.contains(u'\n'));
         EXPECT_EQ(placed->text.count(QChar(0x2026)), 1) << placed->text.toStdString();
@@ -223,7 +226,7 @@ TEST(CatalogueReport, EmptyCatalogueShowsOneEmptyBox)
     EXPECT_EQ(textOf(box, "QRLabel2"), QStringLiteral("Таблица:"));
     EXPECT_EQ(textOf(box, "QRDBText2"), QString());
     EXPECT_EQ(textOf(box, "QRDBText1"), QString());
-    EXPECT_EQ(box.element(QStringLiteral("QRDBText2"))->rectMm.width(), 0.0);
+    EXPECT_EQ(elementNamed(box, QStringLiteral("QRDBText2"))->rectMm.width(), 0.0);
 }
 
 TEST(CatalogueReport, TableWithoutFieldsHasNoFieldLinesClosingLineOrGap)
@@ -255,7 +258,7 @@ TEST(CatalogueReport, SeveralPagesEachWithHeaderSpaceAndItsOwnPageNumber)
         const std::vector<PlacedBand> bands = layout.page(p);
         ASSERT_GE(bands.size(), 3u);
         const std::size_t header = p == 0 ? 1 : 0;
-        EXPECT_EQ(layout.bands(p, QStringLiteral("QRBand1")).size(), p == 0 ? 1u : 0u);
+        EXPECT_EQ(bandsNamed(layout, p, QStringLiteral("QRBand1")).size(), p == 0 ? 1u : 0u);
         EXPECT_EQ(bands[header].name, QStringLiteral("QRBand2"));
         EXPECT_NEAR(bands[header].rectMm.top(), p == 0 ? 19.3 : 10, eps);
         EXPECT_NEAR(bands[header + 1].rectMm.top(), p == 0 ? 27.8 : 18.5, eps);
@@ -312,13 +315,13 @@ TEST(CatalogueReport, FooterShowsTheDateAloneAtMidnight)
 {
     FakeCatalogue c;
     const Layout layout = layOut(catalogueReport(c.main, c.fields), QDateTime(QDate(2024, 1, 1), QTime(0, 0)), russian);
-    EXPECT_EQ(textOf(layout.bands(0, QStringLiteral("QRBand5")).at(0), "QRSysData1"), QStringLiteral("01.01.2024"));
+    EXPECT_EQ(textOf(bandsNamed(layout, 0, QStringLiteral("QRBand5")).at(0), "QRSysData1"), QStringLiteral("01.01.2024"));
 }
 
 TEST(CatalogueReport, SystemLocaleByDefault)
 {
     FakeCatalogue c;
     const Layout layout = layOut(catalogueReport(c.main, c.fields), printed);
-    EXPECT_EQ(textOf(layout.bands(0, QStringLiteral("QRBand5")).at(0), "QRSysData1"),
+    EXPECT_EQ(textOf(bandsNamed(layout, 0, QStringLiteral("QRBand5")).at(0), "QRSysData1"),
               printedDateTimeText(printed, QLocale::system()));
 }

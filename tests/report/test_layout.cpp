@@ -1,6 +1,7 @@
 // The band engine: which band lands on which page at which rectangle (millimetres), for
 // generic reports; the catalogue report has its own tests.
 #include "fakedataset.h"
+#include "layoutchecks.h"
 
 #include "report/dataset.h"
 #include "report/layoutbuilder.h"
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 using namespace report;
+using reporttest::bandsNamed;
+using reporttest::elementNamed;
 using reporttest::FakeDataSet;
 using reporttest::LinkedDataSet;
 
@@ -43,7 +46,7 @@ Report simpleReport(DataSet *ds, double detailHeight = 50)
 std::vector<double> topsOf(const Layout &layout, int page, const QString &name)
 {
     std::vector<double> tops;
-    for (const PlacedBand &b : layout.bands(page, name))
+    for (const PlacedBand &b : bandsNamed(layout, page, name))
         tops.push_back(b.rectMm.top());
     return tops;
 }
@@ -76,8 +79,8 @@ TEST(PageBreaks, BandThatDoesNotFitMovesToTheNextPage)
     expectTops(topsOf(layout, 1, QStringLiteral("Detail")), {20, 70, 120, 170, 220});
     expectTops(topsOf(layout, 2, QStringLiteral("Detail")), {20, 70, 120});
     // Rows stay in order across the breaks.
-    EXPECT_EQ(layout.bands(1, QStringLiteral("Detail")).front().element(QStringLiteral("N"))->text, QStringLiteral("5"));
-    EXPECT_EQ(layout.bands(2, QStringLiteral("Detail")).back().element(QStringLiteral("N"))->text, QStringLiteral("12"));
+    EXPECT_EQ(elementNamed(bandsNamed(layout, 1, QStringLiteral("Detail")).front(), QStringLiteral("N"))->text, QStringLiteral("5"));
+    EXPECT_EQ(elementNamed(bandsNamed(layout, 2, QStringLiteral("Detail")).back(), QStringLiteral("N"))->text, QStringLiteral("12"));
 }
 
 TEST(PageBreaks, BandFillingTheRestExactlyStays)
@@ -88,8 +91,8 @@ TEST(PageBreaks, BandFillingTheRestExactlyStays)
     r.band(BandKind::Title)->heightMm = 0;
     const Layout layout = layOut(r, printed);
     ASSERT_EQ(layout.pageCount(), 2);
-    EXPECT_EQ(layout.bands(0, QStringLiteral("Detail")).size(), 5u);
-    EXPECT_NEAR(layout.bands(0, QStringLiteral("Detail")).back().rectMm.bottom(), 277, eps);
+    EXPECT_EQ(bandsNamed(layout, 0, QStringLiteral("Detail")).size(), 5u);
+    EXPECT_NEAR(bandsNamed(layout, 0, QStringLiteral("Detail")).back().rectMm.bottom(), 277, eps);
 }
 
 TEST(PageBreaks, BandTooHighForAnyPageIsPlacedOnAFreshPage)
@@ -98,7 +101,7 @@ TEST(PageBreaks, BandTooHighForAnyPageIsPlacedOnAFreshPage)
     const Layout layout = layOut(simpleReport(&ds, 300), printed);
     ASSERT_EQ(layout.pageCount(), 3);
     for (int p = 0; p < 3; ++p)
-        EXPECT_EQ(layout.bands(p, QStringLiteral("Detail")).size(), 1u) << "page " << p;
+        EXPECT_EQ(bandsNamed(layout, p, QStringLiteral("Detail")).size(), 1u) << "page " << p;
 }
 
 TEST(Pages, ColumnHeaderAndFooterOnEveryPageTitleOnlyOnTheFirst)
@@ -112,16 +115,16 @@ TEST(Pages, ColumnHeaderAndFooterOnEveryPageTitleOnlyOnTheFirst)
     for (int p = 0; p < layout.pageCount(); ++p) {
         SCOPED_TRACE(p);
         if (p > 0) {
-            EXPECT_TRUE(layout.bands(p, QStringLiteral("Title")).empty());
+            EXPECT_TRUE(bandsNamed(layout, p, QStringLiteral("Title")).empty());
             EXPECT_EQ(namesOf(layout, p).front(), QStringLiteral("Header"));
             expectTops(topsOf(layout, p, QStringLiteral("Header")), {10});
         }
-        const auto footer = layout.bands(p, QStringLiteral("Footer"));
+        const auto footer = bandsNamed(layout, p, QStringLiteral("Footer"));
         ASSERT_EQ(footer.size(), 1u);
         EXPECT_NEAR(footer[0].rectMm.top(), 277, eps);
         EXPECT_NEAR(footer[0].rectMm.bottom(), 287, eps);
-        EXPECT_EQ(footer[0].element(QStringLiteral("Page"))->text, QString::number(p + 1));
-        for (const PlacedBand &b : layout.bands(p, QStringLiteral("Detail")))
+        EXPECT_EQ(elementNamed(footer[0], QStringLiteral("Page"))->text, QString::number(p + 1));
+        for (const PlacedBand &b : bandsNamed(layout, p, QStringLiteral("Detail")))
             EXPECT_LE(b.rectMm.bottom(), 277 + eps);
     }
 }
@@ -133,8 +136,8 @@ TEST(Pages, LastPageFooterCanBeLeftOut)
     r.lastPageFooter = false;
     const Layout layout = layOut(r, printed);
     ASSERT_EQ(layout.pageCount(), 2);
-    EXPECT_EQ(layout.bands(0, QStringLiteral("Footer")).size(), 1u);
-    EXPECT_TRUE(layout.bands(1, QStringLiteral("Footer")).empty());
+    EXPECT_EQ(bandsNamed(layout, 0, QStringLiteral("Footer")).size(), 1u);
+    EXPECT_TRUE(bandsNamed(layout, 1, QStringLiteral("Footer")).empty());
 }
 
 TEST(Pages, LandscapeSetupTurnsThePage)
@@ -145,10 +148,10 @@ TEST(Pages, LandscapeSetupTurnsThePage)
     r.page.marginsMm = QMarginsF(15, 5, 15, 5);
     const Layout layout = layOut(r, printed);
     EXPECT_EQ(layout.pageSetup().pageSizeMm(), QSizeF(297, 210));
-    const PlacedBand detail = layout.bands(0, QStringLiteral("Detail")).at(0);
+    const PlacedBand detail = bandsNamed(layout, 0, QStringLiteral("Detail")).at(0);
     EXPECT_NEAR(detail.rectMm.left(), 15, eps);
     EXPECT_NEAR(detail.rectMm.width(), 267, eps);
-    EXPECT_NEAR(layout.bands(0, QStringLiteral("Footer")).at(0).rectMm.top(), 195, eps);
+    EXPECT_NEAR(bandsNamed(layout, 0, QStringLiteral("Footer")).at(0).rectMm.top(), 195, eps);
 }
 
 // Master rows 1..3; sub-detail rows linked by ID; a sub-detail footer with a child band.
@@ -226,10 +229,10 @@ TEST(SubDetails, TextsComeFromTheLinkedRows)
     Band *sub = r.addBand(BandKind::SubDetail, QStringLiteral("Sub"), 5);
     sub->dataSet = &detail;
     sub->addDataText(QStringLiteral("V"), 20, 0, QStringLiteral("V"));
-    const std::vector<PlacedBand> rows = layOut(r, printed).bands(0, QStringLiteral("Sub"));
+    const std::vector<PlacedBand> rows = bandsNamed(layOut(r, printed), 0, QStringLiteral("Sub"));
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].element(QStringLiteral("V"))->text, QStringLiteral("a"));
-    EXPECT_EQ(rows[1].element(QStringLiteral("V"))->text, QStringLiteral("b"));
+    EXPECT_EQ(elementNamed(rows[0], QStringLiteral("V"))->text, QStringLiteral("a"));
+    EXPECT_EQ(elementNamed(rows[1], QStringLiteral("V"))->text, QStringLiteral("b"));
 }
 
 TEST(Frames, SidesAndBandGeometryAreKept)
@@ -239,13 +242,13 @@ TEST(Frames, SidesAndBandGeometryAreKept)
     r.band(BandKind::Detail)->frame.sides = FrameSide::Left | FrameSide::Bottom;
     r.band(BandKind::ColumnHeader)->frame.sides = FrameSide::All;
     const Layout layout = layOut(r, printed);
-    const PlacedBand detail = layout.bands(0, QStringLiteral("Detail")).at(0);
+    const PlacedBand detail = bandsNamed(layout, 0, QStringLiteral("Detail")).at(0);
     EXPECT_EQ(detail.frame.sides, FrameSide::Left | FrameSide::Bottom);
     EXPECT_EQ(detail.frame.color, QColor(Qt::black));
     EXPECT_EQ(detail.color, QColor(Qt::white));
     EXPECT_EQ(detail.rectMm, QRectF(10, 40, 190, 50));
-    EXPECT_EQ(layout.bands(0, QStringLiteral("Header")).at(0).frame.sides, FrameSides(FrameSide::All));
-    EXPECT_EQ(layout.bands(0, QStringLiteral("Footer")).at(0).frame.sides, FrameSides());
+    EXPECT_EQ(bandsNamed(layout, 0, QStringLiteral("Header")).at(0).frame.sides, FrameSides(FrameSide::All));
+    EXPECT_EQ(bandsNamed(layout, 0, QStringLiteral("Footer")).at(0).frame.sides, FrameSides());
 }
 
 TEST(Elements, PlacedFromTheBandCornerSizedToTheirText)
@@ -258,9 +261,9 @@ TEST(Elements, PlacedFromTheBandCornerSizedToTheirText)
     detail->addLabel(QStringLiteral("Long"), 30, 15, QStringLiteral("abc abc"));
     detail->addLabel(QStringLiteral("Empty"), 30, 25, QString());
     detail->addLabel(QStringLiteral("Wrapped"), 150, 30, QStringLiteral("several words that are far too wide for forty mm"));
-    const PlacedBand band = layOut(r, printed).bands(0, QStringLiteral("Detail")).at(0);
+    const PlacedBand band = bandsNamed(layOut(r, printed), 0, QStringLiteral("Detail")).at(0);
 
-    const PlacedElement *n = band.element(QStringLiteral("N"));
+    const PlacedElement *n = elementNamed(band, QStringLiteral("N"));
     EXPECT_EQ(n->text, QStringLiteral("10"));     // data text printed unchanged
     EXPECT_NEAR(n->rectMm.left(), 15, eps);
     EXPECT_NEAR(n->rectMm.top(), 41, eps);
@@ -268,16 +271,16 @@ TEST(Elements, PlacedFromTheBandCornerSizedToTheirText)
     EXPECT_TRUE(n->opaque);
     EXPECT_EQ(n->font, FontDef());               // the default font: Arial 10 regular
 
-    const PlacedElement *shortOne = band.element(QStringLiteral("Short"));
-    const PlacedElement *longOne = band.element(QStringLiteral("Long"));
+    const PlacedElement *shortOne = elementNamed(band, QStringLiteral("Short"));
+    const PlacedElement *longOne = elementNamed(band, QStringLiteral("Long"));
     EXPECT_NEAR(shortOne->rectMm.topLeft().x(), 40, eps);
     EXPECT_NEAR(shortOne->rectMm.topLeft().y(), 47.5, eps);
     EXPECT_GT(shortOne->rectMm.width(), 2.0);
     EXPECT_GT(longOne->rectMm.width(), 2 * shortOne->rectMm.width());
-    EXPECT_EQ(band.element(QStringLiteral("Empty"))->rectMm.width(), 0.0);
+    EXPECT_EQ(elementNamed(band, QStringLiteral("Empty"))->rectMm.width(), 0.0);
 
     // Wrapped at the band's right edge; only the line that fits in 4.5 mm is kept.
-    const PlacedElement *wrapped = band.element(QStringLiteral("Wrapped"));
+    const PlacedElement *wrapped = elementNamed(band, QStringLiteral("Wrapped"));
     EXPECT_LE(wrapped->rectMm.right(), 200 + eps);
     EXPECT_FALSE(wrapped->text.contains(QLatin1Char('\n')));
     EXPECT_TRUE(wrapped->text.startsWith(QStringLiteral("several")));
@@ -305,8 +308,8 @@ TEST(Elements, DataTextReadsItsOwnDataSetOrTheBands)
     r.band(BandKind::Detail)->addDataText(QStringLiteral("X"), 50, 1, QStringLiteral("X")).dataSet = &other;
     other.first();
     const Layout layout = layOut(r, printed);
-    const auto details = layout.bands(0, QStringLiteral("Detail"));
+    const auto details = bandsNamed(layout, 0, QStringLiteral("Detail"));
     ASSERT_EQ(details.size(), 2u);
-    EXPECT_EQ(details[1].element(QStringLiteral("N"))->text, QStringLiteral("2"));
-    EXPECT_EQ(details[1].element(QStringLiteral("X"))->text, QStringLiteral("other"));
+    EXPECT_EQ(elementNamed(details[1], QStringLiteral("N"))->text, QStringLiteral("2"));
+    EXPECT_EQ(elementNamed(details[1], QStringLiteral("X"))->text, QStringLiteral("other"));
 }

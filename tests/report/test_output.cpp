@@ -1,5 +1,6 @@
 // Painting and PDF output of laid-out pages.
 #include "fakedataset.h"
+#include "layoutchecks.h"
 
 #include "report/cataloguereport.h"
 #include "report/error.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 using namespace report;
+using reporttest::bandsNamed;
 using reporttest::FakeCatalogue;
 using reporttest::pdfPages;
 
@@ -84,7 +86,7 @@ TEST(Painting, FramesLandWhereTheLayoutPutsThem)
     FakeCatalogue c;
     c.addTables(1, 3);
     const Layout layout = layOut(catalogueReport(c.main, c.fields));
-    const PlacedBand box = layout.bands(0, QStringLiteral("QRBand4")).at(0);
+    const PlacedBand box = bandsNamed(layout, 0, QStringLiteral("QRBand4")).at(0);
     for (double k : {2.0, 5.0}) {
         SCOPED_TRACE(k);
         QImage image(qRound(210 * k), qRound(297 * k), QImage::Format_RGB32);

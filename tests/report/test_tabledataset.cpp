@@ -1,5 +1,6 @@
 // The report data set over the table engine: the catalogue report run over real catalogue
 // tables (fixtures made by another dBASE implementation) joined by the engine's link.
+#include "layoutchecks.h"
 #include "report/cataloguereport.h"
 #include "report/layoutbuilder.h"
 #include "report/tabledataset.h"
@@ -13,6 +14,8 @@
 #include <gtest/gtest.h>
 
 using namespace report;
+using reporttest::bandsNamed;
+using reporttest::elementNamed;
 
 namespace {
 
@@ -54,12 +57,12 @@ TEST(TableDataSet, CatalogueReportOverLinkedTables)
     std::vector<QString> lines;
     for (const PlacedBand &b : layout.page(0)) {
         if (b.name == QLatin1String("QRBand4"))
-            lines.push_back(b.element(QStringLiteral("QRDBText2"))->text + QLatin1Char('|')
-                            + b.element(QStringLiteral("QRDBText1"))->text);
+            lines.push_back(elementNamed(b, QStringLiteral("QRDBText2"))->text + QLatin1Char('|')
+                            + elementNamed(b, QStringLiteral("QRDBText1"))->text);
         else if (b.name == QLatin1String("QRSubDetail1"))
-            lines.push_back(b.element(QStringLiteral("QRDBText3"))->text + QLatin1Char('|')
-                            + b.element(QStringLiteral("QRDBText5"))->text + QLatin1Char('|')
-                            + b.element(QStringLiteral("QRDBText6"))->text);
+            lines.push_back(elementNamed(b, QStringLiteral("QRDBText3"))->text + QLatin1Char('|')
+                            + elementNamed(b, QStringLiteral("QRDBText5"))->text + QLatin1Char('|')
+                            + elementNamed(b, QStringLiteral("QRDBText6"))->text);
         else if (b.name == QLatin1String("QRBand6"))
             lines.push_back(QStringLiteral("--"));
     }
