@@ -20,7 +20,6 @@ public:
     int page() const { return page_; }
     void setPage(int page);     // clamped to the pages there are
 
-    ZoomMode zoomMode() const { return mode_; }
     void setZoomMode(ZoomMode mode);
     // 1.0 shows the page at its true size on the screen.
     double zoom() const { return zoom_; }

@@ -85,7 +85,9 @@ PreviewWindow::PreviewWindow(const Layout &layout, QWidget *parent)
     view_ = new PageView(this);
     setCentralWidget(view_);
     pageLabel_ = new QLabel(this);
+    pageLabel_->setObjectName(QStringLiteral("pageStatus"));
     zoomLabel_ = new QLabel(this);
+    zoomLabel_->setObjectName(QStringLiteral("zoomStatus"));
     statusBar()->addWidget(pageLabel_, 1);
     statusBar()->addPermanentWidget(zoomLabel_);
     createActions();
@@ -153,11 +155,6 @@ void PreviewWindow::createActions()
     connect(close, &QAction::triggered, this, &QWidget::close);
 }
 
-QList<QAction *> PreviewWindow::toolActions() const
-{
-    return actions_;
-}
-
 void PreviewWindow::setDialogs(const PreviewDialogs &dialogs)
 {
     dialogs_ = dialogs;
@@ -208,16 +205,6 @@ int PreviewWindow::currentPage() const
 double PreviewWindow::zoom() const
 {
     return view_->zoom();
-}
-
-QString PreviewWindow::pageStatusText() const
-{
-    return pageLabel_->text();
-}
-
-QString PreviewWindow::zoomStatusText() const
-{
-    return zoomLabel_->text();
 }
 
 void PreviewWindow::updateStatus()

@@ -51,13 +51,7 @@ public:
 
     int currentPage() const;        // from 0
     double zoom() const;            // 1.0 = true size
-    PageView *pageView() const { return view_; }
     QPrinter &printer() { return *printer_; }
-    QString pageStatusText() const;
-    QString zoomStatusText() const;
-
-    // The tool bar's actions, in their order.
-    QList<QAction *> toolActions() const;
 
 public slots:
     void zoomToFit();

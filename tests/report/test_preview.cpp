@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -66,6 +67,21 @@ QList<int> printedPageNumbers(const QString &path)
     return out;
 }
 
+// The page view, and what the status line says of the page ("Страница 3 из 5") and the zoom.
+PageView *pageView(const PreviewWindow &w)
+{
+    return w.findChild<PageView *>();
+}
+
+QString statusText(const PreviewWindow &w, const char *label)
+{
+    const auto *l = w.findChild<QLabel *>(QString::fromLatin1(label));
+    return l ? l->text() : QStringLiteral("(no %1)").arg(QString::fromLatin1(label));
+}
+
+QString pageStatusText(const PreviewWindow &w) { return statusText(w, "pageStatus"); }
+QString zoomStatusText(const PreviewWindow &w) { return statusText(w, "zoomStatus"); }
+
 } // namespace
 
 class PreviewTest : public QObject {
@@ -117,7 +133,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         w.setPage(1);
-        QTest::keyClick(w.pageView(), key.key(), key.keyboardModifiers());
+        QTest::keyClick(pageView(w), key.key(), key.keyboardModifiers());
         if (expectedPage < 0) {
             QCOMPARE(closed.count(), 1);
             QVERIFY(!w.isVisible());
@@ -131,15 +147,15 @@ private slots:
     {
         PreviewWindow w(layout_);
         w.show();
-        QCOMPARE(w.pageStatusText(), QStringLiteral("Страница 1 из 5"));
+        QCOMPARE(pageStatusText(w), QStringLiteral("Страница 1 из 5"));
         w.nextPage();
         w.nextPage();
-        QCOMPARE(w.pageStatusText(), QStringLiteral("Страница 3 из 5"));
+        QCOMPARE(pageStatusText(w), QStringLiteral("Страница 3 из 5"));
         w.lastPage();
         w.nextPage();       // past the end: stays
-        QCOMPARE(w.pageStatusText(), QStringLiteral("Страница 5 из 5"));
+        QCOMPARE(pageStatusText(w), QStringLiteral("Страница 5 из 5"));
         w.zoomTo100();
-        QCOMPARE(w.zoomStatusText(), QStringLiteral("Масштаб 100%"));
+        QCOMPARE(zoomStatusText(w), QStringLiteral("Масштаб 100%"));
     }
 
     void zoomModes()
@@ -148,7 +164,7 @@ private slots:
         w.resize(800, 700);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        PageView *view = w.pageView();
+        PageView *view = pageView(w);
         const QRect viewport = view->viewport()->rect();
 
         w.zoomToFit();
@@ -161,7 +177,7 @@ private slots:
         w.zoomTo100();
         QCOMPARE(w.zoom(), 1.0);
         QVERIFY(qAbs(view->pageRect().width() - 210 / 25.4 * view->logicalDpiX()) <= 1.0);
-        QCOMPARE(w.zoomStatusText(), QStringLiteral("Масштаб 100%"));
+        QCOMPARE(zoomStatusText(w), QStringLiteral("Масштаб 100%"));
     }
 
     void saveAsPdfOrReportFile_data()
@@ -258,7 +274,7 @@ private slots:
         w.load();
         QCOMPARE(w.reportLayout().pageCount(), 1);
         QCOMPARE(w.currentPage(), 0);
-        QCOMPARE(w.pageStatusText(), QStringLiteral("Страница 1 из 1"));
+        QCOMPARE(pageStatusText(w), QStringLiteral("Страница 1 из 1"));
     }
 
     void loadOfAForeignFileShowsTheErrorAndKeepsThePages()
@@ -432,8 +448,8 @@ private slots:
         QVERIFY(qAbs(frame.center().y() - area.center().y()) <= 1);
         QVERIFY(frame.height() >= area.height() - 1);     // as high as the screen allows
         // The page fills the view's height and all of it is shown.
-        const QRectF page = w.pageView()->pageRect();
-        const QRect viewport = w.pageView()->viewport()->rect();
+        const QRectF page = pageView(w)->pageRect();
+        const QRect viewport = pageView(w)->viewport()->rect();
         QVERIFY(viewport.contains(page.toAlignedRect().adjusted(1, 1, -1, -1)));
         QVERIFY(page.height() > viewport.height() - 30);
         QVERIFY(w.statusBar()->isVisible());
@@ -449,8 +465,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.lastPage();
         QCOMPARE(w.currentPage(), big.pageCount() - 1);
-        QCOMPARE(w.pageStatusText(), QStringLiteral("Страница %1 из %1").arg(big.pageCount()));
-        w.pageView()->viewport()->repaint();
+        QCOMPARE(pageStatusText(w), QStringLiteral("Страница %1 из %1").arg(big.pageCount()));
+        pageView(w)->viewport()->repaint();
     }
 
 private:
