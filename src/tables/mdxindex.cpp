@@ -125,16 +125,16 @@ void MdxIndex::load()
     }
 }
 
-uint8_t *MdxIndex::block(uint32_t page)
+const uint8_t *MdxIndex::block(uint32_t page) const
 {
     if (page < 4 || uint64_t(page) * kPage + blockBytes_ > data_.size())
         return nullptr;
     return data_.data() + size_t(page) * kPage;
 }
 
-const uint8_t *MdxIndex::block(uint32_t page) const
+uint8_t *MdxIndex::block(uint32_t page)
 {
-    return const_cast<MdxIndex *>(this)->block(page);
+    return std::as_const(*this).block(page) ? data_.data() + size_t(page) * kPage : nullptr;
 }
 
 uint32_t MdxIndex::root(const Tag &t) const
