@@ -50,7 +50,6 @@ public:
 
     // Locale of the cell texts; QLocale::system() until set. Clears the cached texts.
     void setLocale(const QLocale &locale);
-    QLocale locale() const { return formatter_.locale(); }
 
     // What was found wrong with the table since the last reset(), or empty.
     QString warning() const { return warning_; }

@@ -34,7 +34,6 @@ class ValueFormatter {
 public:
     explicit ValueFormatter(const QLocale &locale = QLocale::system());
 
-    const QLocale &locale() const { return grouped_; }
     QString format(const tables::Value &value, const tables::FieldDef &field) const;
 
 private:
