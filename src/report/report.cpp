@@ -15,12 +15,4 @@ Band *Report::band(BandKind kind) const
     return nullptr;
 }
 
-Band *Report::band(const QString &name) const
-{
-    for (const auto &b : bands_)
-        if (b->name == name)
-            return b.get();
-    return nullptr;
-}
-
 } // namespace report

@@ -34,8 +34,6 @@ public:
     const std::vector<std::unique_ptr<Band>> &bands() const { return bands_; }
     // The first band of a kind, or null.
     Band *band(BandKind kind) const;
-    // The band with that name, or null.
-    Band *band(const QString &name) const;
 
 private:
     std::vector<std::unique_ptr<Band>> bands_;
