@@ -337,23 +337,6 @@ bool Table::Eof() const
     return !open_ || open_->current < 0;
 }
 
-bool Table::isEmpty() const
-{
-    if (!open_)
-        return true;
-    ensureView();
-    if (open_->indexed) {
-        for (int64_t r : open_->view)
-            if (!open_->source->isDeleted(r))
-                return false;
-        return true;
-    }
-    for (int64_t r = 0; r < open_->source->recordCount(); ++r)
-        if (!open_->source->isDeleted(r))
-            return false;
-    return true;
-}
-
 void Table::Delete()
 {
     requireActive("удаление записи");

@@ -74,7 +74,6 @@ public:
     void First();
     void Next();
     bool Eof() const;
-    bool isEmpty() const;                // no row the cursor would walk
     void Delete();                       // deletes the current row; the next row becomes current
     void Refresh();                      // re-reads the rows from the file
     // Appending (dBASE tables): Insert starts a blank row, the setters fill it, Post writes it.

@@ -5,6 +5,7 @@
 #include "catalogue/catalogue.h"
 #include "report/layout.h"
 #include "shippedcatalogue.h"
+#include "tableprobe.h"
 #include "selection/valueformatter.h"
 
 #include <QApplication>
@@ -34,16 +35,7 @@
 
 namespace {
 
-// Records of an open table not marked deleted: for a table that follows no master, the rows
-// its cursor walks. 0 while closed.
-int liveRecords(const tables::Table &table)
-{
-    const tables::RecordSource *source = table.source();
-    int live = 0;
-    for (int64_t r = 0; source && r < source->recordCount(); ++r)
-        live += source->isDeleted(r) ? 0 : 1;
-    return live;
-}
+using testutil::liveRecords;
 
 // Answers the window's dialogs from a script and keeps what the window showed.
 class ScriptedDialogs final : public app::Dialogs {
@@ -128,10 +120,8 @@ void fillCatalogue()
 
 bool catalogueIsEmpty(TZORViewForm &form)
 {
-    form.DataSource2.setEnabled(false);     // every field row, not only those of MainData's row
-    const bool empty = form.MainData.isEmpty() && form.TablesData.isEmpty();
-    form.DataSource2.setEnabled(true);
-    return empty;
+    // Every field row, not only those of MainData's row.
+    return liveRecords(form.MainData) == 0 && liveRecords(form.TablesData) == 0;
 }
 
 QStringList toQt(const std::vector<std::string> &list)
