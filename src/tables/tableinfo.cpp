@@ -767,6 +767,7 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced, const std::vect
             addFinding(t, "нет признака конца файла (1Ah) после последней записи");
     }
     int64_t deleted = 0;
+    constexpr uint64_t kFarBlock = uint64_t(1) << 40;
     int64_t badMemo = 0, firstBadMemo = 0;
     std::vector<size_t> memoFieldsAt;
     for (size_t i = 0; i < defs.size(); ++i)
@@ -789,12 +790,15 @@ void describeDbase(TableInfo &t, const DbfFile &dbf, int forced, const std::vect
                         if (ch >= '0' && ch <= '9') {
                             block = block * 10 + uint64_t(ch - '0');
                             digits = true;
+                            if (block > kFarBlock)
+                                break; // past any memo file; more digits would overflow
                         } else if (digits && ch != ' ') {
                             break;
                         }
                     }
                 }
-                if (block != 0 && int64_t(block) * memoBlock >= memoSize) {
+                // Past the end: the block starts at or after the file's size.
+                if (block != 0 && block >= (uint64_t(std::max<int64_t>(memoSize, 0)) + uint64_t(memoBlock) - 1) / uint64_t(memoBlock)) {
                     if (badMemo++ == 0)
                         firstBadMemo = r + 1;
                 }

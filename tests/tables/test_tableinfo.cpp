@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -300,6 +302,27 @@ TEST(TableInfo, FindingsOnDamagedTables)
     testutil::writeAll(d + "memo.dbt", memo);
     const TableInfo m = tables::describeTable(d + "memo.dbf");
     EXPECT_TRUE(hasFinding(m, "за концом файла примечаний")) << allFindings(m);
+
+    // A memo pointer of more digits than a block number has (a damaged field width of 20): far
+    // past the file, however the product of block and block size would overflow.
+    std::vector<unsigned char> wide(32 + 32 + 1, 0);
+    wide[0] = 0x83;
+    wide[4] = 1;                               // one record
+    wide[8] = 65;                              // header length
+    wide[10] = 21;                             // record length
+    std::memcpy(&wide[32], "NOTE", 4);
+    wide[32 + 11] = 'M';
+    wide[32 + 16] = 20;
+    wide[64] = 0x0D;
+    const std::string pointer = " " + std::string("  345678901234600001");
+    wide.insert(wide.end(), pointer.begin(), pointer.end());
+    wide.push_back(0x1A);
+    testutil::writeAll(d + "widememo.dbf", wide);
+    std::vector<unsigned char> dbt(512, 0);
+    dbt[0] = 1;
+    testutil::writeAll(d + "widememo.dbt", dbt);
+    const TableInfo wm = tables::describeTable(d + "widememo.dbf");
+    EXPECT_TRUE(hasFinding(wm, "за концом файла примечаний: 1")) << allFindings(wm);
 
     // The memo file missing altogether.
     testutil::copy(fixture("dbase/db3_memo.dbf"), d + "nomemo.dbf");
