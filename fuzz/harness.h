@@ -39,7 +39,7 @@ inline int dbf(const uint8_t *data, size_t size)
                 }
             }
         };
-        const int64_t first = std::min<int64_t>(t.recordCount(), 8);
+        const int64_t first = std::min<int64_t>(t.recordCount(), 3);
         for (int64_t r = 0; r < first; ++r)
             decode(r);
         if (t.recordCount() > first)
