@@ -16,6 +16,17 @@
 
 namespace fuzz {
 
+// Calls `decode` for the first `first` of `count` records and for the last.
+template <class Decode>
+void firstAndLast(int64_t count, int64_t first, Decode decode)
+{
+    first = std::min(count, first);
+    for (int64_t r = 0; r < first; ++r)
+        decode(r);
+    if (count > first)
+        decode(count - 1);
+}
+
 // dBASE table header, field descriptors and records: open, then decode every cell of the first
 // records and of the last, as the grid does, and take the first record's columns as text and
 // whole, as the cursor and the CSV do. Records further on run the same decoding over more bytes
@@ -39,11 +50,7 @@ inline int dbf(const uint8_t *data, size_t size)
                 }
             }
         };
-        const int64_t first = std::min<int64_t>(t.recordCount(), 3);
-        for (int64_t r = 0; r < first; ++r)
-            decode(r);
-        if (t.recordCount() > first)
-            decode(t.recordCount() - 1);
+        firstAndLast(t.recordCount(), 3, decode);
         t.warning();
     } catch (const tables::Error &) {
     }
@@ -106,11 +113,7 @@ inline int paradox(const uint8_t *data, size_t size)
                 t.wholeValue(r, int(f));
             }
         };
-        const int64_t first = std::min<int64_t>(t.recordCount(), 8);
-        for (int64_t r = 0; r < first; ++r)
-            decode(r);
-        if (t.recordCount() > first)
-            decode(t.recordCount() - 1);
+        firstAndLast(t.recordCount(), 8, decode);
         t.warning();
     } catch (const tables::Error &) {
     }

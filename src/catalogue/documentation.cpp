@@ -3,8 +3,6 @@
 #include "tables/codepage.h"
 #include "tables/recordsource.h"
 
-#include <algorithm>
-
 namespace catalogue {
 
 namespace {
@@ -23,13 +21,9 @@ void addCatalogueView(tables::TableInfo &info, const tables::FieldDefs &presente
         const tables::FieldDef &d = presented[next++];
         f.catalogued = true;
         // As stored: cut to the column's width, letters the catalogue's code page lacks as '?'.
-        // A short ASCII name, the usual kind, is stored as it is.
-        const bool plain = d.name.size() <= kNameWidth &&
-                           std::all_of(d.name.begin(), d.name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        f.catalogueName = plain ? d.name
-                                : tables::codepage::toUtf8(tables::codepage::fromUtf8(tables::codepage::leftChars(d.name, kNameWidth),
-                                                                                      kCatalogueCodePage),
-                                                           kCatalogueCodePage);
+        f.catalogueName = tables::codepage::toUtf8(
+            tables::codepage::fromUtf8(tables::codepage::leftChars(d.name, kNameWidth), kCatalogueCodePage),
+            kCatalogueCodePage);
         f.catalogueType = typeLabel(d.type);
         f.catalogueSize = d.size;
     }

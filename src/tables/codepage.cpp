@@ -458,6 +458,8 @@ std::string fromUtf8(std::string_view utf8, int codePage)
 
 std::string leftChars(std::string_view utf8, size_t n)
 {
+    if (utf8.size() <= n)
+        return std::string(utf8); // no more characters than bytes
     size_t i = 0, count = 0;
     while (i < utf8.size() && count < n) {
         // A byte that starts no valid sequence counts as one character of its own.

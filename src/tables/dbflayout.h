@@ -9,6 +9,7 @@
 // descriptors. dBASE II: an 8-byte header, 16-byte descriptors, records from byte 521.
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace tables::dbflayout {
 
@@ -63,5 +64,26 @@ constexpr char kDeleted = '*';
 // Writes today's date in the header's stamp form: year - 1900, month, day (3 bytes). The table
 // header and the production index header carry the same stamp.
 void putDateStamp(uint8_t *p);
+
+// A date field holds eight digits, YYYYMMDD. Sets the numbers they stand for (not checked as a
+// calendar date: writers stored whatever they were given); false when the text is not eight digits.
+struct DateDigits {
+    int year = 0, month = 0, day = 0;
+};
+inline bool dateDigits(std::string_view text, DateDigits &out)
+{
+    if (text.size() != 8)
+        return false;
+    int n[8];
+    for (size_t i = 0; i < 8; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        n[i] = text[i] - '0';
+    }
+    out.year = n[0] * 1000 + n[1] * 100 + n[2] * 10 + n[3];
+    out.month = n[4] * 10 + n[5];
+    out.day = n[6] * 10 + n[7];
+    return true;
+}
 
 } // namespace tables::dbflayout

@@ -5,6 +5,7 @@
 
 #include "bytes.h"
 #include "dbffile_p.h"
+#include "dbflayout.h"
 #include "error.h"
 #include "memofile.h"
 
@@ -128,17 +129,12 @@ bool DbfFile::textKindValue(const FieldDef &f, std::string_view raw, Value &v) c
             v = Value::null();
             return true;
         }
-        if (t.size() != 8 || !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        dbflayout::DateDigits date;
+        if (!dbflayout::dateDigits(t, date)) {
             v = Value::ofText(std::string(t));
             return true;
         }
-        const auto digits = [t](size_t at, size_t n) {
-            int x = 0;
-            for (size_t i = at; i < at + n; ++i)
-                x = x * 10 + (t[i] - '0');
-            return x;
-        };
-        int64_t day = dayNumber(digits(0, 4), digits(4, 2), digits(6, 2));
+        int64_t day = dayNumber(date.year, date.month, date.day);
         if (day == 0) {
             v = Value::ofText(std::string(t));
             return true;

@@ -1,11 +1,11 @@
 #include "indexkey.h"
 
+#include "dbflayout.h"
 #include "file.h"
 #include "numkey.h"
 #include "value.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace tables::indexkey {
@@ -46,15 +46,9 @@ std::string numericKey(std::string_view text)
 std::string dateKey(std::string_view raw)
 {
     double jdn = 1.0e100;
-    bool digits = raw.size() == 8 && std::all_of(raw.begin(), raw.end(), [](char c) { return std::isdigit((unsigned char)c); });
-    if (digits) {
-        auto number = [&](size_t at, size_t n) {
-            int v = 0;
-            for (size_t i = at; i < at + n; ++i)
-                v = v * 10 + (raw[i] - '0');
-            return v;
-        };
-        const int y = number(0, 4), m = number(4, 2), d = number(6, 2);
+    dbflayout::DateDigits date;
+    if (dbflayout::dateDigits(raw, date)) {
+        const int y = date.year, m = date.month, d = date.day;
         // Days from 1970-01-01 by the civil-from-days inverse (any month and day numbers the
         // writer stored), then the Julian day number.
         int64_t yy = m <= 2 ? y - 1 : y;

@@ -10,6 +10,7 @@
 #include "paradoxfile.h"
 #include "paradoxfile_p.h"
 #include "recordsource.h"
+#include "transliterate.h"
 
 #include <algorithm>
 #include <chrono>
@@ -152,23 +153,15 @@ std::string companion(const Listing &l, const std::string &folder, const std::st
     return found.empty() ? found : folder + found;
 }
 
-// Calls `each` with every code point of UTF-8 text (a malformed byte gives U+FFFD).
+// Calls `each` with every code point of UTF-8 text (a byte that starts no valid sequence gives
+// U+FFFD).
 template <typename Each>
 void forEachCodePoint(std::string_view s, Each each)
 {
     for (size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + size_t(n) > s.size()) {
-            each(char32_t(0xFFFD));
-            ++i;
-            continue;
-        }
-        char32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-        for (int k = 1; k < n; ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(s[i + size_t(k)]) & 0x3F);
-        each(cp);
-        i += size_t(n);
+        const size_t n = codepage::utf8Length(s, i);
+        each(n ? codepage::decodeUtf8(s.substr(i), n) : char32_t(0xFFFD));
+        i += n ? n : 1;
     }
 }
 
