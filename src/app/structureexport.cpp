@@ -30,9 +30,14 @@ int exportStructure(const QString &output, const QStringList &files, const QList
             return exporter::NotWritten;
         job.empty();
         const NamedTables named = namedTables(files, codePages, errors);
-        const std::vector<tables::TableInfo> described =
-            job.document(named.NameList, named.PathList, {}, [&named](size_t i) { return named.codePageOf(i); });
-        exporter::writeWhole(target, exporter::render(*format, described));
+        // Each table is described and its text made on a second thread while the build reads the
+        // next tables.
+        exporter::BackgroundText text(*format);
+        job.document(
+            named.NameList, named.PathList, [&text](catalogue::Describing &&describe) { text.add(std::move(describe)); },
+            {}, [&named](size_t i) { return named.codePageOf(i); });
+        const std::vector<tables::TableInfo> described = text.finish();
+        exporter::writeWhole(target, text.text().pieces());
         bool allClean = true;
         for (const tables::TableInfo &t : described) {
             if (!t.error.empty())

@@ -29,14 +29,11 @@ void addCatalogueView(tables::TableInfo &info, const tables::FieldDefs &presente
     }
 }
 
-std::vector<tables::TableInfo> buildDocumented(tables::Table &Current, tables::Table &MainData,
-                                               tables::Table &TablesData, tables::DataSource &DataSource2,
-                                               const std::vector<std::string> &NameList,
-                                               const std::vector<std::string> &PathList,
-                                               const Progress &progress, const CodePageOf &codePageOf)
+void buildDocumented(tables::Table &Current, tables::Table &MainData, tables::Table &TablesData,
+                     tables::DataSource &DataSource2, const std::vector<std::string> &NameList,
+                     const std::vector<std::string> &PathList, const DescribeLater &later,
+                     const Progress &progress, const CodePageOf &codePageOf)
 {
-    std::vector<tables::TableInfo> tables;
-    tables.reserve(NameList.size());
     emptyMain(MainData);
     emptyFields(TablesData, DataSource2);
     int number = 0;
@@ -45,30 +42,49 @@ std::vector<tables::TableInfo> buildDocumented(tables::Table &Current, tables::T
             if (progress)
                 progress(int(i), int(NameList.size()), NameList[i]);
             const int codePage = codePageOf ? codePageOf(i) : 0;
-            const std::string path = PathList.at(i) + NameList[i];
+            const std::string &folder = PathList.at(i), &name = NameList[i];
             try {
-                openTable(Current, PathList[i], NameList[i], codePage);
+                openTable(Current, folder, name, codePage);
             } catch (const std::exception &) {
                 // The reason is told by describing the file on its own.
-                tables.push_back(tables::describeTable(path, codePage));
-                if (tables.back().error.empty())
-                    tables.back().error = "не удалось открыть таблицу";
-                tables.back().folder = PathList[i];
-                tables.back().name = NameList[i];
+                later([folder, name, codePage] {
+                    tables::TableInfo info = tables::describeTable(folder + name, codePage);
+                    if (info.error.empty())
+                        info.error = "не удалось открыть таблицу";
+                    info.folder = folder;
+                    info.name = name;
+                    return info;
+                });
                 continue;
             }
             ++number;
-            writeMainRow(MainData, NameList[i], PathList[i], number);
+            writeMainRow(MainData, name, folder, number);
             for (const tables::FieldDef &f : Current.fields())
                 writeFieldRow(TablesData, f.name, typeLabel(f.type), f.size, number);
-            tables::TableInfo info = tables::describeTable(path, *Current.source(), codePage);
-            info.number = number;
-            info.folder = PathList[i];
-            info.name = NameList[i];
-            addCatalogueView(info, Current.fields());
-            tables.push_back(std::move(info));
+            std::shared_ptr<const tables::RecordSource> source = Current.takeSource();
+            later([source, folder, name, codePage, number] {
+                tables::TableInfo info = tables::describeTable(folder + name, *source, codePage);
+                info.number = number;
+                info.folder = folder;
+                info.name = name;
+                addCatalogueView(info, source->fields());
+                return info;
+            });
         }
     });
+}
+
+std::vector<tables::TableInfo> buildDocumented(tables::Table &Current, tables::Table &MainData,
+                                               tables::Table &TablesData, tables::DataSource &DataSource2,
+                                               const std::vector<std::string> &NameList,
+                                               const std::vector<std::string> &PathList,
+                                               const Progress &progress, const CodePageOf &codePageOf)
+{
+    std::vector<tables::TableInfo> tables;
+    tables.reserve(NameList.size());
+    buildDocumented(
+        Current, MainData, TablesData, DataSource2, NameList, PathList,
+        [&tables](const Describing &describe) { tables.push_back(describe()); }, progress, codePageOf);
     return tables;
 }
 

@@ -6,6 +6,7 @@
 #include "catalogue/catalogue.h"
 #include "tables/tableinfo.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,17 @@ std::vector<tables::TableInfo> buildDocumented(tables::Table &Current, tables::T
                                                const std::vector<std::string> &NameList,
                                                const std::vector<std::string> &PathList,
                                                const Progress &progress = {}, const CodePageOf &codePageOf = {});
+
+// The same build handing each table over, in the order of NameList, as soon as its catalogue rows
+// are written: still open, with what describes it (`describe()` gives the description and lets
+// the file go). The description may be made later, on another thread, while the build reads the
+// next tables; Current is closed when the build ends.
+using Describing = std::function<tables::TableInfo()>;
+using DescribeLater = std::function<void(Describing &&describe)>;
+void buildDocumented(tables::Table &Current, tables::Table &MainData, tables::Table &TablesData,
+                     tables::DataSource &DataSource2, const std::vector<std::string> &NameList,
+                     const std::vector<std::string> &PathList, const DescribeLater &later,
+                     const Progress &progress = {}, const CodePageOf &codePageOf = {});
 
 // The same descriptions without touching the catalogue, for tables a build has already put in it
 // (numbered in order; a table that can no longer be read gets its error and no number).

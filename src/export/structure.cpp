@@ -653,76 +653,73 @@ std::optional<Format> formatOf(const std::string &path)
     return std::nullopt;
 }
 
-std::string toJson(const std::vector<TableInfo> &tables)
+// ---------------------------------------------------------------- Text
+
+Text::Text(Format format)
+    : format_(format)
 {
-    std::string s = "{\n  \"format\": \"zorvik-structure\",\n  \"version\": 1,\n  \"tables\": ";
-    size_t fields = 0;
-    for (const TableInfo &t : tables)
-        fields += t.fields.size();
-    s.reserve(1024 * tables.size() + 360 * fields);
-    if (tables.empty())
-        return s + "[]\n}\n";
-    s += "[\n";
-    for (size_t i = 0; i < tables.size(); ++i) {
-        putJsonTable(s, tables[i]);
-        s += i + 1 < tables.size() ? ",\n" : "\n";
+    switch (format_) {
+    case Format::Html:
+        head_ = "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n<title>Описание таблиц</title>\n<style>\n";
+        head_ += kStyle;
+        head_ += "</style>\n</head>\n<body>\n<h1>Описание таблиц</h1>\n<nav>\n<h2>Содержание</h2>\n<ol>\n";
+        break;
+    case Format::Markdown:
+        head_ = "# Описание таблиц\n\n## Содержание\n\n";
+        break;
+    case Format::Json:
+        head_ = "{\n  \"format\": \"zorvik-structure\",\n  \"version\": 1,\n  \"tables\": ";
+        break;
+    case Format::Csv:
+        head_ = "\xEF\xBB\xBF";
+        head_ += csvRow({"table_number", "name", "folder", "path", "error", "format", "level", "code_page",
+                         "code_page_source", "header_records", "file_records", "deleted_records", "last_update",
+                         "header_length", "record_length", "file_size", "file_time", "encrypted", "findings",
+                         "field_number", "field_name", "catalogue_name", "catalogue_type", "catalogue_size",
+                         "native_code", "native_name", "width", "decimals", "offset", "nullable", "binary", "system",
+                         "key", "autoincrement_next", "autoincrement_step"});
+        break;
     }
-    return s + "  ]\n}\n";
 }
 
-std::string toHtml(const std::vector<TableInfo> &tables)
+std::string &Text::section()
 {
-    size_t fields = 0;
-    for (const TableInfo &t : tables)
-        fields += t.fields.size();
-    std::string s;
-    s.reserve(4096 + 2048 * tables.size() + 280 * fields);
-    s += "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n<title>Описание таблиц</title>\n<style>\n";
-    s += kStyle;
-    s += "</style>\n</head>\n<body>\n<h1>Описание таблиц</h1>\n";
-    s += "<nav>\n<h2>Содержание</h2>\n<ol>\n";
-    for (size_t i = 0; i < tables.size(); ++i) {
-        const TableInfo &t = tables[i];
-        s += "<li><a href=\"#t" + std::to_string(i + 1) + "\">" + html(t.name) + "</a> <span class=\"muted\">" +
-             html(t.folder) + "</span>" + (t.error.empty() ? "" : " <span class=\"error\">ошибка</span>") +
-             (t.error.empty() && !t.findings.empty() ? " <span class=\"error\">замечания: " +
-                                                           std::to_string(t.findings.size()) + "</span>" : "") +
-             "</li>\n";
+    constexpr size_t kChunk = size_t(1) << 20;
+    if (sections_.empty() || sections_.back().size() >= kChunk) {
+        sections_.emplace_back();
+        sections_.back().reserve(kChunk + kChunk / 4);
     }
-    s += "</ol>\n</nav>\n";
-    if (tables.empty())
-        s += "<p class=\"muted\">Таблиц нет.</p>\n";
-    for (size_t i = 0; i < tables.size(); ++i)
-        putHtmlTable(s, tables[i], i + 1);
-    return s + "</body>\n</html>\n";
+    return sections_.back();
 }
 
-std::string toMarkdown(const std::vector<TableInfo> &tables)
+void Text::add(const TableInfo &t)
 {
-    std::string s = "# Описание таблиц\n\n## Содержание\n\n";
-    for (size_t i = 0; i < tables.size(); ++i) {
-        const TableInfo &t = tables[i];
-        s += std::to_string(i + 1) + ". [" + md(t.name) + "](#t" + std::to_string(i + 1) + ") — " + md(t.folder) +
-             (t.error.empty() ? "" : " (ошибка)") +
-             (t.error.empty() && !t.findings.empty() ? " (замечания: " + std::to_string(t.findings.size()) + ")" : "") + "\n";
+    const size_t position = ++count_;
+    switch (format_) {
+    case Format::Html:
+        contents_ += "<li><a href=\"#t" + std::to_string(position) + "\">" + html(t.name) + "</a> <span class=\"muted\">" +
+                     html(t.folder) + "</span>" + (t.error.empty() ? "" : " <span class=\"error\">ошибка</span>") +
+                     (t.error.empty() && !t.findings.empty()
+                          ? " <span class=\"error\">замечания: " + std::to_string(t.findings.size()) + "</span>"
+                          : "") +
+                     "</li>\n";
+        putHtmlTable(section(), t, position);
+        break;
+    case Format::Markdown:
+        contents_ += std::to_string(position) + ". [" + md(t.name) + "](#t" + std::to_string(position) + ") — " +
+                     md(t.folder) + (t.error.empty() ? "" : " (ошибка)") +
+                     (t.error.empty() && !t.findings.empty() ? " (замечания: " + std::to_string(t.findings.size()) + ")" : "") +
+                     "\n";
+        section() += mdTable(t, position);
+        break;
+    case Format::Json: {
+        std::string &s = section();
+        s += position == 1 ? "[\n" : ",\n";
+        putJsonTable(s, t);
+        break;
     }
-    if (tables.empty())
-        s += "Таблиц нет.\n";
-    s += "\n";
-    for (size_t i = 0; i < tables.size(); ++i)
-        s += mdTable(tables[i], i + 1);
-    return s;
-}
-
-std::string toCsv(const std::vector<TableInfo> &tables)
-{
-    std::string s = "\xEF\xBB\xBF";
-    s += csvRow({"table_number", "name", "folder", "path", "error", "format", "level", "code_page", "code_page_source",
-                 "header_records", "file_records", "deleted_records", "last_update", "header_length", "record_length",
-                 "file_size", "file_time", "encrypted", "findings", "field_number", "field_name", "catalogue_name",
-                 "catalogue_type", "catalogue_size", "native_code", "native_name", "width", "decimals", "offset",
-                 "nullable", "binary", "system", "key", "autoincrement_next", "autoincrement_step"});
-    for (const TableInfo &t : tables) {
+    case Format::Csv: {
+        std::string &s = section();
         const std::vector<std::string> table = {
             t.number > 0 ? std::to_string(t.number) : "", t.name, t.folder, t.path, t.error, t.format, t.level,
             t.codePageKnown ? tables::codepage::displayName(t.codePage.codePage) : "",
@@ -733,7 +730,7 @@ std::string toCsv(const std::vector<TableInfo> &tables)
             std::vector<std::string> row = table;
             row.resize(row.size() + 16);
             s += csvRow(row);
-            continue;
+            break;
         }
         for (const FieldInfo &f : t.fields) {
             std::vector<std::string> row = table;
@@ -745,22 +742,158 @@ std::string toCsv(const std::vector<TableInfo> &tables)
                                    opt(f.autoNext), opt(f.autoStep)});
             s += csvRow(row);
         }
+        break;
     }
+    }
+}
+
+std::vector<std::string_view> Text::pieces()
+{
+    middle_.clear();
+    tail_.clear();
+    switch (format_) {
+    case Format::Html:
+        middle_ = count_ ? "</ol>\n</nav>\n" : "</ol>\n</nav>\n<p class=\"muted\">Таблиц нет.</p>\n";
+        tail_ = "</body>\n</html>\n";
+        break;
+    case Format::Markdown:
+        middle_ = count_ ? "\n" : "Таблиц нет.\n\n";
+        break;
+    case Format::Json:
+        if (count_)
+            tail_ = "\n  ]\n}\n";
+        else
+            middle_ = "[]\n}\n";
+        break;
+    case Format::Csv:
+        break;
+    }
+    std::vector<std::string_view> out = {head_, contents_, middle_};
+    for (const std::string &s : sections_)
+        out.push_back(s);
+    out.push_back(tail_);
+    return out;
+}
+
+std::string Text::whole()
+{
+    const std::vector<std::string_view> parts = pieces();
+    size_t size = 0;
+    for (std::string_view p : parts)
+        size += p.size();
+    std::string s;
+    s.reserve(size);
+    for (std::string_view p : parts)
+        s += p;
     return s;
 }
 
+std::string toHtml(const std::vector<TableInfo> &tables) { return render(Format::Html, tables); }
+std::string toMarkdown(const std::vector<TableInfo> &tables) { return render(Format::Markdown, tables); }
+std::string toJson(const std::vector<TableInfo> &tables) { return render(Format::Json, tables); }
+std::string toCsv(const std::vector<TableInfo> &tables) { return render(Format::Csv, tables); }
+
 std::string render(Format format, const std::vector<TableInfo> &tables)
 {
-    switch (format) {
-    case Format::Html: return toHtml(tables);
-    case Format::Markdown: return toMarkdown(tables);
-    case Format::Json: return toJson(tables);
-    case Format::Csv: return toCsv(tables);
+    Text text(format);
+    for (const TableInfo &t : tables)
+        text.add(t);
+    return text.whole();
+}
+
+// ---------------------------------------------------------------- BackgroundText
+
+namespace {
+
+// The thread is woken for a batch of tables, not for each: a wake-up costs more than the text of
+// a small table. A table waits with its files open, so the build waits in turn when the thread
+// falls behind by two batches.
+constexpr size_t kBatch = 16;
+constexpr size_t kMostWaiting = 2 * kBatch;
+
+} // namespace
+
+BackgroundText::BackgroundText(Format format)
+    : text_(format)
+    , thread_([this] { run(); })
+{
+}
+
+BackgroundText::~BackgroundText()
+{
+    stop(true);
+}
+
+void BackgroundText::stop(bool drop)
+{
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        dropping_ = drop;
+        if (drop)
+            waiting_.clear();
     }
-    return {};
+    wake_.notify_one();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void BackgroundText::add(std::function<tables::TableInfo()> describe)
+{
+    bool wake = false;
+    {
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [this] { return waiting_.size() < kMostWaiting; });
+        waiting_.push_back(std::move(describe));
+        wake = idle_ && waiting_.size() >= kBatch;
+    }
+    if (wake)
+        wake_.notify_one();
+}
+
+void BackgroundText::run()
+{
+    std::deque<std::function<TableInfo()>> batch;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        idle_ = true;
+        wake_.wait(lock, [this] { return closed_ || waiting_.size() >= kBatch; });
+        idle_ = false;
+        if (waiting_.empty())
+            return;
+        batch.swap(waiting_);
+        lock.unlock();
+        room_.notify_one();
+        for (std::function<TableInfo()> &describe : batch) {
+            if (failure_ || dropping_.load())
+                break;
+            try {
+                done_.push_back(describe());
+                describe = nullptr; // lets the table's files go
+                text_.add(done_.back());
+            } catch (...) {
+                failure_ = std::current_exception();
+            }
+        }
+        batch.clear();
+        lock.lock();
+    }
+}
+
+std::vector<tables::TableInfo> BackgroundText::finish()
+{
+    stop(false);
+    if (failure_)
+        std::rethrow_exception(failure_);
+    return std::move(done_);
 }
 
 void writeWhole(const std::string &path, const std::string &bytes)
+{
+    writeWhole(path, std::vector<std::string_view>{bytes});
+}
+
+void writeWhole(const std::string &path, const std::vector<std::string_view> &pieces)
 {
     namespace fs = std::filesystem;
     auto fail = [&](const std::string &why) { tables::failFile(path, "не удаётся записать: " + why); };
@@ -787,7 +920,11 @@ void writeWhole(const std::string &path, const std::string &bytes)
     try {
         tables::File file(temp, tables::File::Create);
         try {
-            file.writeAt(bytes.data(), bytes.size(), 0);
+            int64_t at = 0;
+            for (std::string_view piece : pieces) {
+                file.writeAt(piece.data(), piece.size(), at);
+                at += int64_t(piece.size());
+            }
             file.sync();
             file.close();
         } catch (const tables::Error &) {

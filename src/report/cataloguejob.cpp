@@ -41,4 +41,12 @@ std::vector<tables::TableInfo> CatalogueJob::document(const std::vector<std::str
     return catalogue::buildDocumented(Current, MainData, TablesData, DataSource2, NameList, PathList, progress, codePageOf);
 }
 
+void CatalogueJob::document(const std::vector<std::string> &NameList, const std::vector<std::string> &PathList,
+                            const catalogue::DescribeLater &later, const catalogue::Progress &progress,
+                            const catalogue::CodePageOf &codePageOf)
+{
+    catalogue::buildDocumented(Current, MainData, TablesData, DataSource2, NameList, PathList, later, progress,
+                               codePageOf);
+}
+
 } // namespace report

@@ -3,6 +3,7 @@
 // report. The main window's Do it previews the pages; the headless exports write them. Any
 // step added to Do it belongs here, so that every way of running it takes the same steps.
 #include "catalogue/catalogue.h"
+#include "catalogue/documentation.h"
 #include "tables/tableinfo.h"
 #include "report/layout.h"
 #include "report/report.h"
@@ -50,6 +51,11 @@ public:
                                             const std::vector<std::string> &PathList,
                                             const catalogue::Progress &progress = {},
                                             const catalogue::CodePageOf &codePageOf = {});
+    // The same, each table handed to `later` with what describes it as soon as its catalogue
+    // rows are written (the descriptions can be made on another thread meanwhile).
+    void document(const std::vector<std::string> &NameList, const std::vector<std::string> &PathList,
+                  const catalogue::DescribeLater &later, const catalogue::Progress &progress = {},
+                  const catalogue::CodePageOf &codePageOf = {});
 
     tables::Table Current;
     tables::Table MainData;      // Data/ZORMain.dbf

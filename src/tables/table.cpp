@@ -209,6 +209,17 @@ void Table::Close()
     }
 }
 
+std::unique_ptr<RecordSource> Table::takeSource()
+{
+    if (!open_)
+        return nullptr;
+    flush(); // what was written is in the file before it changes hands
+    std::unique_ptr<RecordSource> source = std::move(open_->source);
+    open_->dbf = nullptr;
+    Close();
+    return source;
+}
+
 void Table::flush(bool durable)
 {
     if (!open_ || !open_->dbf)

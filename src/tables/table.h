@@ -94,6 +94,9 @@ public:
 
     // Read access for the grid; null while closed.
     const RecordSource *source() const;
+    // Closes the table as Close() does, but hands its file over still open instead of closing
+    // it (to be read further elsewhere, on another thread if need be); null while closed.
+    std::unique_ptr<RecordSource> takeSource();
 
     // DatabaseName followed by TableName: the file the table opens.
     std::string fullPath() const;

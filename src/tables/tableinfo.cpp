@@ -105,7 +105,7 @@ std::vector<uint8_t> head(const std::string &path, size_t n, int64_t offset = 0)
 
 // The regular files of a folder by their lower-case names, kept per folder while its modification
 // time stays the same: the tables of one folder list it once, and looking up a table's companion
-// files in any letter case costs no system call.
+// files in any letter case costs no system call. Each thread that describes tables keeps its own.
 struct Listing {
     int64_t mtime = -1;
     std::vector<std::pair<std::string, std::string>> files; // (lower-case name, name), sorted
@@ -113,7 +113,7 @@ struct Listing {
 
 const Listing &listing(const std::string &folder)
 {
-    static std::map<std::string, Listing> cache;
+    thread_local std::map<std::string, Listing> cache;
     const std::string dir = folder.empty() ? "." : folder;
     std::error_code ec;
     const FileTime changed = fs::last_write_time(fs::path(dir), ec);

@@ -82,6 +82,42 @@ TEST_F(DocumentationTest, SameRowsAsDoItAndUnreadableTablesDocumented)
     }
 }
 
+std::string summary(const TableInfo &t)
+{
+    std::ostringstream out;
+    out << t.number << ' ' << t.folder << t.name << " [" << t.error << "] " << t.level << ' ' << t.codePage.codePage
+        << ' ' << t.fileRecords.value_or(-1) << '\n';
+    for (const auto &f : t.fields)
+        out << "  " << f.name << ' ' << f.catalogueName << ' ' << f.nativeCode << ' ' << f.width << '\n';
+    for (const auto &c : t.companions)
+        out << "  " << c.file << ' ' << int(c.state) << '\n';
+    for (const auto &f : t.findings)
+        out << "  " << f << '\n';
+    return out.str();
+}
+
+TEST_F(DocumentationTest, DescribedAfterTheBuildAsDuringIt)
+{
+    // An export describes each table on another thread while the build reads the next ones: a
+    // table handed over keeps its files, whatever Current opens after it.
+    pick({"dbase/cp866.dbf", "/nonexistent/gone.dbf", "paradox/cyr1251.db", "dbase/db4_memo.dbf",
+          "dbase/bad_count.dbf"});
+    std::vector<std::string> now;
+    for (const TableInfo &t : catalogue::buildDocumented(Current, MainData, TablesData, DataSource2, NameList, PathList))
+        now.push_back(summary(t));
+    const std::string rows = dump();
+
+    std::vector<catalogue::Describing> later;
+    catalogue::buildDocumented(Current, MainData, TablesData, DataSource2, NameList, PathList,
+                               [&later](catalogue::Describing &&describe) { later.push_back(std::move(describe)); });
+    EXPECT_FALSE(Current.Active());
+    EXPECT_EQ(dump(), rows);
+    catalogue::openTable(Current, testutil::fixture("dbase/"), "db3_memo.dbf", 0);
+    ASSERT_EQ(later.size(), now.size());
+    for (size_t i = 0; i < later.size(); ++i)
+        EXPECT_EQ(summary(later[i]()), now[i]) << i;
+}
+
 TEST_F(DocumentationTest, ChosenCodePagesAndLongNames)
 {
     pick({"dbase/db7_types.dbf", "dbase/cp866.dbf"});

@@ -40,6 +40,8 @@ TEST(WriteWhole, WritesAndReplaces)
     EXPECT_EQ(readText(target), "second, longer");
     exporter::writeWhole(target.string(), "");
     EXPECT_EQ(readText(target), "");
+    exporter::writeWhole(target.string(), std::vector<std::string_view>{"in ", "", "three ", "pieces"});
+    EXPECT_EQ(readText(target), "in three pieces");
     EXPECT_EQ(names(dir.path()), std::vector<std::string>{"tables.json"});
 }
 
@@ -48,15 +50,17 @@ TEST(WriteWhole, FailureLeavesTheOlderFile)
     struct Case {
         const char *what;
         tables::faults::Kind kind;
+        int nth;
         int error;
     };
-    for (const Case &c : {Case{"write", tables::faults::Write, ENOSPC}, Case{"sync", tables::faults::Sync, EIO}}) {
+    for (const Case &c : {Case{"write", tables::faults::Write, 1, ENOSPC}, Case{"second piece", tables::faults::Write, 2, ENOSPC},
+                          Case{"sync", tables::faults::Sync, 1, EIO}}) {
         TempDir dir;
         const fs::path target = dir.path() / "tables.md";
         exporter::writeWhole(target.string(), "older");
-        tables::faults::failAt(c.kind, 1, c.error);
+        tables::faults::failAt(c.kind, c.nth, c.error);
         try {
-            exporter::writeWhole(target.string(), "newer");
+            exporter::writeWhole(target.string(), std::vector<std::string_view>{"new", "er"});
             ADD_FAILURE() << c.what << ": no error";
         } catch (const tables::Error &e) {
             const std::string text = e.what();
