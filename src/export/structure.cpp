@@ -747,35 +747,35 @@ void Text::add(const TableInfo &t)
     }
 }
 
-std::vector<std::string_view> Text::pieces()
+std::vector<std::string_view> Text::pieces() const
 {
-    middle_.clear();
-    tail_.clear();
+    // What closes the contents list, and the end of the text.
+    std::string_view middle, tail;
     switch (format_) {
     case Format::Html:
-        middle_ = count_ ? "</ol>\n</nav>\n" : "</ol>\n</nav>\n<p class=\"muted\">Таблиц нет.</p>\n";
-        tail_ = "</body>\n</html>\n";
+        middle = count_ ? "</ol>\n</nav>\n" : "</ol>\n</nav>\n<p class=\"muted\">Таблиц нет.</p>\n";
+        tail = "</body>\n</html>\n";
         break;
     case Format::Markdown:
-        middle_ = count_ ? "\n" : "Таблиц нет.\n\n";
+        middle = count_ ? "\n" : "Таблиц нет.\n\n";
         break;
     case Format::Json:
         if (count_)
-            tail_ = "\n  ]\n}\n";
+            tail = "\n  ]\n}\n";
         else
-            middle_ = "[]\n}\n";
+            middle = "[]\n}\n";
         break;
     case Format::Csv:
         break;
     }
-    std::vector<std::string_view> out = {head_, contents_, middle_};
+    std::vector<std::string_view> out = {head_, contents_, middle};
     for (const std::string &s : sections_)
         out.push_back(s);
-    out.push_back(tail_);
+    out.push_back(tail);
     return out;
 }
 
-std::string Text::whole()
+std::string Text::whole() const
 {
     const std::vector<std::string_view> parts = pieces();
     size_t size = 0;
@@ -787,11 +787,6 @@ std::string Text::whole()
         s += p;
     return s;
 }
-
-std::string toHtml(const std::vector<TableInfo> &tables) { return render(Format::Html, tables); }
-std::string toMarkdown(const std::vector<TableInfo> &tables) { return render(Format::Markdown, tables); }
-std::string toJson(const std::vector<TableInfo> &tables) { return render(Format::Json, tables); }
-std::string toCsv(const std::vector<TableInfo> &tables) { return render(Format::Csv, tables); }
 
 std::string render(Format format, const std::vector<TableInfo> &tables)
 {
@@ -845,7 +840,7 @@ void BackgroundText::add(std::function<tables::TableInfo()> describe)
         std::unique_lock lock(mutex_);
         room_.wait(lock, [this] { return waiting_.size() < kMostWaiting; });
         waiting_.push_back(std::move(describe));
-        wake = idle_ && waiting_.size() >= kBatch;
+        wake = waiting_.size() == kBatch;
     }
     if (wake)
         wake_.notify_one();
@@ -856,9 +851,7 @@ void BackgroundText::run()
     std::deque<std::function<TableInfo()>> batch;
     std::unique_lock lock(mutex_);
     for (;;) {
-        idle_ = true;
         wake_.wait(lock, [this] { return closed_ || waiting_.size() >= kBatch; });
-        idle_ = false;
         if (waiting_.empty())
             return;
         batch.swap(waiting_);

@@ -22,10 +22,6 @@ enum class Format { Html, Markdown, Json, Csv };
 // The format an output file's extension names (.html/.htm, .md, .json, .csv; any letter case).
 std::optional<Format> formatOf(const std::string &path);
 
-std::string toHtml(const std::vector<tables::TableInfo> &tables);
-std::string toMarkdown(const std::vector<tables::TableInfo> &tables);
-std::string toJson(const std::vector<tables::TableInfo> &tables);
-std::string toCsv(const std::vector<tables::TableInfo> &tables);
 std::string render(Format format, const std::vector<tables::TableInfo> &tables);
 
 // The text of an export made table by table, in the order the tables come: the same text as
@@ -36,8 +32,8 @@ public:
     explicit Text(Format format);
     void add(const tables::TableInfo &table);
     // The text of the tables added so far, closed: the pieces to write one after another.
-    std::vector<std::string_view> pieces();
-    std::string whole();
+    std::vector<std::string_view> pieces() const;
+    std::string whole() const;
 
 private:
     std::string &section();
@@ -46,9 +42,7 @@ private:
     size_t count_ = 0;
     std::string head_;
     std::string contents_;
-    std::string middle_;
     std::vector<std::string> sections_;
-    std::string tail_;
 };
 
 // A Text made on a thread of its own while the tables are still being read: add() hands over
@@ -78,7 +72,6 @@ private:
     std::condition_variable room_;
     std::deque<std::function<tables::TableInfo()>> waiting_;
     bool closed_ = false;
-    bool idle_ = false;
     std::atomic<bool> dropping_ = false;
     std::exception_ptr failure_;
     std::vector<tables::TableInfo> done_;

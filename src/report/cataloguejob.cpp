@@ -33,14 +33,6 @@ Layout CatalogueJob::build(const std::vector<std::string> &NameList, const std::
     return layOut(QuickRep1, printed, locale);
 }
 
-std::vector<tables::TableInfo> CatalogueJob::document(const std::vector<std::string> &NameList,
-                                                      const std::vector<std::string> &PathList,
-                                                      const catalogue::Progress &progress,
-                                                      const catalogue::CodePageOf &codePageOf)
-{
-    return catalogue::buildDocumented(Current, MainData, TablesData, DataSource2, NameList, PathList, progress, codePageOf);
-}
-
 void CatalogueJob::document(const std::vector<std::string> &NameList, const std::vector<std::string> &PathList,
                             const catalogue::DescribeLater &later, const catalogue::Progress &progress,
                             const catalogue::CodePageOf &codePageOf)

@@ -45,14 +45,9 @@ public:
                  const catalogue::CodePageOf &codePageOf = {});
 
     // The same build for the structure export: the same catalogue rows, but a table that cannot
-    // be read is documented with its error and the build goes on; each table's complete
-    // structure comes back. No report is laid out.
-    std::vector<tables::TableInfo> document(const std::vector<std::string> &NameList,
-                                            const std::vector<std::string> &PathList,
-                                            const catalogue::Progress &progress = {},
-                                            const catalogue::CodePageOf &codePageOf = {});
-    // The same, each table handed to `later` with what describes it as soon as its catalogue
-    // rows are written (the descriptions can be made on another thread meanwhile).
+    // be read is documented with its error and the build goes on. Each table is handed to `later`
+    // with what describes it as soon as its catalogue rows are written (the descriptions can be
+    // made on another thread meanwhile). No report is laid out.
     void document(const std::vector<std::string> &NameList, const std::vector<std::string> &PathList,
                   const catalogue::DescribeLater &later, const catalogue::Progress &progress = {},
                   const catalogue::CodePageOf &codePageOf = {});

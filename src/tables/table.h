@@ -123,9 +123,10 @@ private:
     std::vector<DataSource *> observers_;
 };
 
-// Writes a new, empty dBASE IV table (the dBASE writer, dbfwriter.cpp) (and, when `indexes` is not empty, its production index
-// named after the table's base name in capitals, "NAME.MDX"). Fields need name, nativeType,
-// width and decimals. Used by the tool that makes the catalogue files, and by tests.
+// Writes a new, empty dBASE IV table and, when `indexes` is not empty, its production index named
+// after the table's base name in capitals, "NAME.MDX" (the dBASE writer, dbfwriter.cpp). Fields
+// need name, nativeType, width and decimals. Used by the tool that makes the catalogue files,
+// and by tests.
 void createDbaseTable(const std::string &folder, const std::string &name, const FieldDefs &fields,
                       const std::vector<IndexDef> &indexes, uint8_t languageDriver);
 
